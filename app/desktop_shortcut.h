@@ -1,0 +1,5 @@
+#pragma once
+#include "util/text.h"
+namespace app {
+void OfferDesktopShortcut();
+}  // namespace app

@@ -1,0 +1,197 @@
+#pragma once
+// The form's units as Win32 controls. Every method may be called from any thread:
+// off the user-interface thread it is carried there by a message sent to the
+// unit's window (SendMessage), so controls are only touched on their own thread.
+// Controls are created and destroyed on the user-interface thread only.
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "util/text.h"
+
+namespace form {
+
+using Colour = std::uint32_t;  // 0x00BBGGRR
+
+// Runs work on the user-interface thread and waits for it; runs it directly when
+// already there. Initialised by the first InitialiseUiThread call (process start).
+void InitialiseUiThread();
+bool OnUiThread();
+void RunOnUiThread(const std::function<void()>& work);
+
+// A visible unit: a child control (or, for TopWindow, a top-level window).
+class Unit {
+ public:
+  virtual ~Unit();
+  Unit(const Unit&) = delete;
+  Unit& operator=(const Unit&) = delete;
+
+  HWND Handle() const { return hwnd_; }
+  bool Exists() const;  // the control has not been destroyed
+
+  int Left() const;
+  int Top() const;
+  int Width() const;
+  int Height() const;
+  void SetLeft(int x);
+  void SetTop(int y);
+  void SetWidth(int w);
+  void SetHeight(int h);
+  void SetBounds(int x, int y, int w, int h);
+
+  bool Visible() const;
+  void SetVisible(bool visible);
+  bool Disabled() const;
+  void SetDisabled(bool disabled);
+  void SetEnabled(bool enabled) { SetDisabled(!enabled); }
+
+  // General-purpose tag. Stored as the control's window text too, so that a test
+  // in another process can read it with GetWindowText.
+  Text Tag() const;
+  void SetTag(const Text& tag);
+
+  void SetHandCursor(bool hand);
+
+  // Destroys the control (user-interface thread; carried there otherwise).
+  void Destroy();
+
+ protected:
+  Unit() = default;
+  HWND hwnd_ = nullptr;
+};
+
+class TopWindow : public Unit {
+ public:
+  struct Design {
+    int x = 0, y = 0, width = 0, height = 0;
+    bool border = true;          // fixed single border with title bar; false: no border
+    bool minimiseBox = true;
+    bool maximiseBox = false;
+    bool centreOnScreen = false;
+    bool visible = true;
+    bool escClose = false;       // Esc raises close requested
+    Text title;
+  };
+  TopWindow();
+  ~TopWindow() override;
+
+  // Creates the window (no owner unless given); raises onCreated after its units exist.
+  // `createUnits` runs between creating the window and raising onCreated.
+  void Load(const Design& design, HWND owner = nullptr,
+            const std::function<void()>& createUnits = nullptr);
+
+  Text Title() const;
+  void SetTitle(const Text& title);
+  void SetIcon(HICON big, HICON small);
+
+  std::function<void()> onCreated;
+  std::function<void()> onMoved;
+  std::function<bool()> onCloseRequested;  // false refuses the close
+  std::function<void(int)> onTrayEvent;    // 1 left up, 2 left double click, 3 right up / context menu
+  // Raw message hook for shell services (tray callback, WM_ENDSESSION): return true when handled.
+  std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)> onMessage;
+};
+
+class ShapeBox : public Unit {
+ public:
+  ShapeBox(Unit& parent, int x, int y, int w, int h, Colour outline, Colour fill);
+  Colour Outline() const;
+  Colour Fill() const;
+  void SetOutline(Colour c);
+  void SetFill(Colour c);
+};
+
+enum class DisplayMode {
+  kOwnSizeTopLeft,  // at its own size from the top-left corner
+  kTiled,           // tiled from the top-left corner
+  kCentred,         // centred at own size; scaled down keeping aspect when larger
+};
+
+class PictureBox : public Unit {
+ public:
+  PictureBox(Unit& parent, int x, int y, int w, int h, Colour background, DisplayMode mode);
+  ~PictureBox() override;
+
+  Colour BackColour() const;
+  void SetBackColour(Colour c);
+  // PNG or BMP file bytes; bytes that cannot be decoded leave no picture. Returns
+  // whether a picture is now shown.
+  bool SetPicture(const Bytes& imageFile);
+  void ClearPicture();
+  bool HasPicture() const;
+  DisplayMode Mode() const;
+
+  // Copies the unit into another parent with its properties and handler (the tabs).
+  std::unique_ptr<PictureBox> CopyInto(Unit& parent) const;
+
+  std::function<void(PictureBox&)> onLeftButtonDown;
+
+ private:
+  struct State;
+  std::shared_ptr<State> state_;
+  friend struct PictureBoxAccess;
+};
+
+enum class Align { kLeft, kCentre, kRight };
+
+class Label : public Unit {
+ public:
+  Label(Unit& parent, int x, int y, int w, int h, const Text& caption, Colour text,
+        Colour background, Align align);
+  Text Caption() const;
+  void SetCaption(const Text& caption);
+  void SetTextColour(Colour c);
+  void SetBackColour(Colour c);
+  Colour BackColour() const;
+};
+
+class TransparentLabel : public Unit {
+ public:
+  // fontHeightPx 0: the default GUI font; otherwise 黑体 with LOGFONT height -fontHeightPx,
+  // weight 400, charset 134 (GB2312).
+  TransparentLabel(Unit& parent, int x, int y, int w, int h, const Text& caption, Colour text,
+                   int fontHeightPx);
+  Text Caption() const;
+  void SetCaption(const Text& caption);
+  std::function<void()> onLeftButtonDown;
+};
+
+// Non-visual; ticks on the user-interface thread. Interval 0 is stopped.
+class Timer {
+ public:
+  Timer();
+  ~Timer();
+  void SetInterval(int milliseconds);  // any thread
+  int Interval() const;
+  std::function<void()> onTick;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+class PopupMenu {
+ public:
+  struct Item {
+    Text caption;             // "-" is a separator
+    bool visible = true;
+    std::function<void()> onClicked;
+  };
+  // The root item is hidden; its children form the popup.
+  PopupMenu(const Text& rootCaption, std::vector<Item> items);
+  ~PopupMenu();
+  // TrackPopupMenu with the given flags at (x, y), owned by `owner`; the chosen item's
+  // handler runs before this returns.
+  void Popup(HWND owner, int x, int y, UINT flags);
+  HMENU Handle() const;
+  const std::vector<Item>& Items() const { return items_; }
+
+ private:
+  std::vector<Item> items_;
+  HMENU menu_ = nullptr;
+};
+
+}  // namespace form

@@ -1,0 +1,5 @@
+#include "app/single_instance.h"
+namespace app {
+// Not built yet: every copy passes.
+void EnsureSingleInstance(const Text&) {}
+}  // namespace app

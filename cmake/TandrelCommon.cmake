@@ -1,0 +1,27 @@
+# Flags shared by every target.
+# Sources are UTF-8; narrow literals become code page 936 bytes, as the program's texts are GBK.
+add_compile_options(
+  -finput-charset=UTF-8 -fexec-charset=GBK
+  -Wall -Wextra -Wshadow -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual
+  -Wformat=2 -Wimplicit-fallthrough -Wno-missing-field-initializers
+)
+add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601 STRICT)
+# Static runtime: the executables import no MinGW DLL and run on a bare Windows.
+add_link_options(-static -static-libgcc -static-libstdc++)
+
+# Library of a subsystem: tandrel_add_library(name SOURCES ... LIBS ...)
+function(tandrel_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_LIBS})
+endfunction()
+
+# Writes a version resource for a shipped file; returns the .rc path in OUT_VAR.
+function(tandrel_version_rc OUT_VAR file_name description)
+  set(VERSION_FILE_NAME "${file_name}")
+  set(VERSION_DESCRIPTION "${description}")
+  set(rc "${CMAKE_CURRENT_BINARY_DIR}/${file_name}.version.rc")
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in "${rc}" @ONLY)
+  set(${OUT_VAR} "${rc}" PARENT_SCOPE)
+endfunction()
