@@ -10,5 +10,4 @@ void OnTabClick(form::PictureBox&) {}
 void PaneMouseGuard(int, int, const Text&) {}
 void AltAKeyHandler(int, int, int) {}
 void OnMainWindowMoved() {}
-void ReleaseHostedWindows() {}
 }  // namespace host

@@ -1,0 +1,5 @@
+#include "host/instance_host.h"
+namespace host {
+// Not built yet: hosted windows are not handed back.
+void ReleaseHostedWindows() {}
+}  // namespace host
