@@ -114,6 +114,15 @@ bool RunningClient::WaitForExit(DWORD timeoutMs, DWORD* exitCode) const {
   return true;
 }
 
+RunningClient& RunningClient::operator=(RunningClient&& other) noexcept {
+  if (this != &other) {
+    Stop();
+    process_ = std::move(other.process_);
+    pid_ = other.pid_;
+  }
+  return *this;
+}
+
 void RunningClient::Stop() {
   if (!process_) return;
   if (Running()) {
@@ -121,6 +130,14 @@ void RunningClient::Stop() {
     WaitForSingleObject(process_.get(), 5000);
   }
   process_.reset();
+  // The system takes the windows of an ended process away a moment later; a following
+  // search by class and title must not find them.
+  support::WaitFor(
+      [this] {
+        return !FindTopLevelWindow(pid_, kLoginWindowClass) && !FindTopLevelWindow(pid_, kMainWindowClass) &&
+               !FindTopLevelWindow(pid_, kAlertWindowClass);
+      },
+      3000);
 }
 
 RunningClient Start(const Installation& installation) {

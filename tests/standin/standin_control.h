@@ -54,8 +54,8 @@ HWND WindowFromLog(const Installation& installation, DWORD pid, const std::strin
 class RunningClient {
  public:
   RunningClient() = default;
-  RunningClient(RunningClient&&) = default;
-  RunningClient& operator=(RunningClient&&) = default;
+  RunningClient(RunningClient&& other) noexcept : process_(std::move(other.process_)), pid_(other.pid_) {}
+  RunningClient& operator=(RunningClient&& other) noexcept;
   ~RunningClient() { Stop(); }
 
   DWORD pid() const { return pid_; }
@@ -64,7 +64,7 @@ class RunningClient {
   bool Running() const;
   // Waits up to timeoutMs for the process to end; true and its exit code when it did.
   bool WaitForExit(DWORD timeoutMs, DWORD* exitCode = nullptr) const;
-  // Terminates it (if still running) and waits until it is gone.
+  // Terminates it (if still running) and waits until it and its windows are gone.
   void Stop();
 
  private:

@@ -210,7 +210,7 @@ TEST_F(StandinClient, ExitAndCrashEndTheProcessWithTheirCodes) {
     DWORD code = 0;
     ASSERT_TRUE(client.WaitForExit(kTimeout, &code));
     EXPECT_EQ(code, c.exitCode);
-    EXPECT_FALSE(IsWindow(main));
+    EXPECT_TRUE(support::WaitFor([&] { return !IsWindow(main); }, 3000));
     std::vector<standin::LogLine> log = standin::FindLog(wechat, client.pid(), c.lastEvent);
     EXPECT_EQ(log.size(), 1u);
   }
