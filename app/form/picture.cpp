@@ -135,17 +135,21 @@ std::shared_ptr<const Picture> DecodePicture(const Bytes& file) {
 
 Placement CentredPlacement(int boxWidth, int boxHeight, int pictureWidth, int pictureHeight) {
   if (pictureWidth <= 0 || pictureHeight <= 0) return {0, 0, 0, 0};
-  double width = pictureWidth;
-  double height = pictureHeight;
+  int w = pictureWidth;
+  int h = pictureHeight;
   if (pictureWidth > boxWidth || pictureHeight > boxHeight) {
+    // The limiting side takes the box's size exactly (22 * (15 / 22.0) would truncate
+    // to 14); the other side is one division, so exact quotients stay exact.
     const double scaleX = static_cast<double>(boxWidth) / pictureWidth;
     const double scaleY = static_cast<double>(boxHeight) / pictureHeight;
-    const double scale = scaleX < scaleY ? scaleX : scaleY;
-    width = pictureWidth * scale;
-    height = pictureHeight * scale;
+    if (scaleX <= scaleY) {
+      w = boxWidth;
+      h = static_cast<int>(static_cast<double>(pictureHeight) * boxWidth / pictureWidth);
+    } else {
+      h = boxHeight;
+      w = static_cast<int>(static_cast<double>(pictureWidth) * boxHeight / pictureHeight);
+    }
   }
-  const int w = static_cast<int>(width);
-  const int h = static_cast<int>(height);
   return {static_cast<int>((boxWidth - w) / 2.0), static_cast<int>((boxHeight - h) / 2.0), w, h};
 }
 

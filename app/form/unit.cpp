@@ -88,8 +88,9 @@ bool Unit::Visible() const {
 void Unit::SetVisible(bool visible) {
   RunOnUiThread([this, visible] {
     if (!Exists()) return;
-    bool child = (GetWindowLongA(hwnd_, GWL_STYLE) & WS_CHILD) != 0;
-    ShowWindow(hwnd_, visible ? (child ? SW_SHOWNA : SW_SHOW) : SW_HIDE);
+    // Controls and windows put inside another (the host panes) show without taking activation.
+    bool inside = GetAncestor(hwnd_, GA_PARENT) != GetDesktopWindow();
+    ShowWindow(hwnd_, visible ? (inside ? SW_SHOWNA : SW_SHOW) : SW_HIDE);
   });
 }
 bool Unit::Disabled() const {

@@ -113,6 +113,8 @@ TEST(CentredPlacement, Table) {
       {80, 80, 100, 200, {20, 0, 40, 80}},   // too tall
       {80, 80, 81, 10, {0, 35, 80, 9}},      // 9.87 truncated
       {48, 48, 50, 50, {0, 0, 48, 48}},
+      {15, 15, 22, 22, {0, 0, 15, 15}},      // the limiting side fills the box exactly
+      {15, 40, 22, 11, {0, 16, 15, 7}},      // 7.5 truncated
       {80, 80, 0, 0, {0, 0, 0, 0}},
   };
   for (const Case& c : cases) {
