@@ -40,6 +40,19 @@ struct Rendering {
     for (std::uint32_t p : pixels) n += (p & 0xFFFFFF) == rgb;
     return n;
   }
+  // Pixels within 32 of rgb in every channel: text edges may be smoothed.
+  int CountNear(std::uint32_t rgb) const {
+    int n = 0;
+    for (std::uint32_t p : pixels) n += Near(p, rgb);
+    return n;
+  }
+  static bool Near(std::uint32_t a, std::uint32_t b) {
+    for (int shift = 0; shift <= 16; shift += 8) {
+      int d = static_cast<int>(a >> shift & 0xFF) - static_cast<int>(b >> shift & 0xFF);
+      if (d > 32 || d < -32) return false;
+    }
+    return true;
+  }
 };
 
 inline Rendering Render(HWND control) {
