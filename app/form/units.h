@@ -1,7 +1,9 @@
 #pragma once
 // The form's units as Win32 controls. Every method may be called from any thread:
-// off the user-interface thread it is carried there by a message sent to the
-// unit's window (SendMessage), so controls are only touched on their own thread.
+// off the user-interface thread it is carried there as a work item sent
+// (SendMessage) to a hidden message window of that thread, and the caller waits for
+// it; so controls are only touched on their own thread. A worker must not hold a
+// lock that the user-interface thread may wait for while it calls a unit method.
 // Controls are created and destroyed on the user-interface thread only.
 #include <windows.h>
 
