@@ -25,11 +25,11 @@ constexpr std::uint16_t kBmpType = 19778;                                 // "BM
 
 const char kBmpEncoderClsid[] = "{557CF400-1A04-11D3-9A73-0000F81EF32E}";
 
-std::uint32_t ReadU32(const Bytes& b, std::size_t at) {
+std::uint32_t ReadU32(const std::uint8_t* b, std::size_t at) {
   return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
          std::uint32_t(b[at + 3]) << 24;
 }
-std::uint16_t ReadU16(const Bytes& b, std::size_t at) {
+std::uint16_t ReadU16(const std::uint8_t* b, std::size_t at) {
   return std::uint16_t(b[at] | b[at + 1] << 8);
 }
 void WriteU32(Bytes& b, std::size_t at, std::uint32_t v) {
@@ -148,7 +148,11 @@ Bytes CaptureWindowBmp(HWND window) {
 }
 
 Bytes CropBmp(const Bytes& bmp, int x, int y, int width, int height) {
-  if (bmp.size() < kHeadersSize) return Bytes();
+  return CropBmp(bmp.data(), bmp.size(), x, y, width, height);
+}
+
+Bytes CropBmp(const std::uint8_t* bmp, std::size_t size, int x, int y, int width, int height) {
+  if (bmp == nullptr || size < kHeadersSize) return Bytes();
   std::int64_t sourceWidth = static_cast<std::int32_t>(ReadU32(bmp, 18));
   std::int64_t sourceHeight = static_cast<std::int32_t>(ReadU32(bmp, 22));
   int bitCount = ReadU16(bmp, 28);
@@ -185,7 +189,7 @@ Bytes CropBmp(const Bytes& bmp, int x, int y, int width, int height) {
   // bytes past the last source row (24 and 16 bits): those stay zero. A rectangle
   // whose own pixels are not all in the bytes given is refused.
   std::int64_t sourceEnd = std::int64_t(dataOffset) + sourceStride * sourceHeight;
-  if (sourceEnd > std::int64_t(bmp.size())) sourceEnd = std::int64_t(bmp.size());
+  if (sourceEnd > std::int64_t(size)) sourceEnd = std::int64_t(size);
   std::int64_t lastRowStart = std::int64_t(dataOffset) + first + (height - 1) * sourceStride;
   if (lastRowStart + std::int64_t(width) * bytesPerPixel > sourceEnd) return Bytes();
 
@@ -200,14 +204,14 @@ Bytes CropBmp(const Bytes& bmp, int x, int y, int width, int height) {
   WriteU16(result, 28, static_cast<std::uint16_t>(bitCount));
   if (bitCount == 8) {
     // The header check above guarantees the colour table is inside the bytes given.
-    std::memcpy(result.data() + kHeadersSize, bmp.data() + kHeadersSize, kColourTableSize);
+    std::memcpy(result.data() + kHeadersSize, bmp + kHeadersSize, kColourTableSize);
   }
   for (int row = 0; row < height; ++row) {
     std::int64_t from = std::int64_t(dataOffset) + first + std::int64_t(row) * sourceStride;
     std::int64_t count = stride;
     if (from + count > sourceEnd) count = sourceEnd - from;
     if (count <= 0) break;
-    std::memcpy(result.data() + dataOffset + std::size_t(row) * std::size_t(stride), bmp.data() + from,
+    std::memcpy(result.data() + dataOffset + std::size_t(row) * std::size_t(stride), bmp + from,
                 static_cast<std::size_t>(count));
   }
   return result;
