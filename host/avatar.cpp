@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "host/bmp_format.h"
 #include "host/gdiplus_session.h"
 #include "host/window_ops.h"
 #include "util/unique_resource.h"
@@ -17,38 +18,7 @@ constexpr int kAvatarX = 9;
 constexpr int kAvatarY = 36;
 constexpr int kAvatarSize = 36;
 
-constexpr std::size_t kFileHeaderSize = 14;
-constexpr std::size_t kInfoHeaderSize = 40;
-constexpr std::size_t kHeadersSize = kFileHeaderSize + kInfoHeaderSize;  // 54
-constexpr std::size_t kColourTableSize = 1024;                            // 256 entries
-constexpr std::uint16_t kBmpType = 19778;                                 // "BM"
-
 const char kBmpEncoderClsid[] = "{557CF400-1A04-11D3-9A73-0000F81EF32E}";
-
-std::uint32_t ReadU32(const std::uint8_t* b, std::size_t at) {
-  return std::uint32_t(b[at]) | std::uint32_t(b[at + 1]) << 8 | std::uint32_t(b[at + 2]) << 16 |
-         std::uint32_t(b[at + 3]) << 24;
-}
-std::uint16_t ReadU16(const std::uint8_t* b, std::size_t at) {
-  return std::uint16_t(b[at] | b[at + 1] << 8);
-}
-void WriteU32(Bytes& b, std::size_t at, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = std::uint8_t(v >> (8 * i));
-}
-void WriteU16(Bytes& b, std::size_t at, std::uint16_t v) {
-  b[at] = std::uint8_t(v);
-  b[at + 1] = std::uint8_t(v >> 8);
-}
-
-// Bytes per row, padded to a multiple of 4.
-std::int64_t Stride(std::int64_t width, int bitCount) { return ((width * bitCount + 31) >> 5) << 2; }
-
-void WriteFileHeader(Bytes& b, std::uint32_t dataOffset, std::uint32_t fileSize) {
-  WriteU16(b, 0, kBmpType);
-  WriteU32(b, 2, fileSize);
-  WriteU32(b, 6, 0);  // both reserved fields
-  WriteU32(b, 10, dataOffset);
-}
 
 // The bitmap the window draws into. A display of 8 bits per pixel or fewer would
 // give a palette bitmap whose colour table this BMP layout has no room for, so there
@@ -133,87 +103,17 @@ Bytes CaptureWindowBmp(HWND window) {
   info.header.biCompression = BI_RGB;
   // The size of the pixel rows as they are about to be read, so that the buffer
   // always holds what GetDIBits writes.
-  std::int64_t imageSize = Stride(info.header.biWidth, bitCount) * format.bmHeight;
+  std::int64_t imageSize = bmp::Stride(info.header.biWidth, bitCount) * format.bmHeight;
   info.header.biHeight = format.bmHeight;  // positive: rows bottom-up
   info.header.biSizeImage = static_cast<DWORD>(imageSize);
 
-  Bytes result(kHeadersSize + static_cast<std::size_t>(imageSize), 0);
-  if (!GetDIBits(screen.get(), bitmap.get(), 0, static_cast<UINT>(format.bmHeight), result.data() + kHeadersSize,
+  Bytes result(bmp::kHeadersSize + static_cast<std::size_t>(imageSize), 0);
+  if (!GetDIBits(screen.get(), bitmap.get(), 0, static_cast<UINT>(format.bmHeight), result.data() + bmp::kHeadersSize,
                  reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS)) {
     return Bytes();
   }
-  WriteFileHeader(result, kHeadersSize, static_cast<std::uint32_t>(result.size()));
-  std::memcpy(result.data() + kFileHeaderSize, &info.header, kInfoHeaderSize);
-  return result;
-}
-
-Bytes CropBmp(const Bytes& bmp, int x, int y, int width, int height) {
-  return CropBmp(bmp.data(), bmp.size(), x, y, width, height);
-}
-
-Bytes CropBmp(const std::uint8_t* bmp, std::size_t size, int x, int y, int width, int height) {
-  if (bmp == nullptr || size < kHeadersSize) return Bytes();
-  std::int64_t sourceWidth = static_cast<std::int32_t>(ReadU32(bmp, 18));
-  std::int64_t sourceHeight = static_cast<std::int32_t>(ReadU32(bmp, 22));
-  int bitCount = ReadU16(bmp, 28);
-  if (ReadU32(bmp, 30) != 0) return Bytes();  // only uncompressed RGB rows
-
-  std::size_t dataOffset = kHeadersSize;
-  int bytesPerPixel = 0;
-  switch (bitCount) {
-    case 32: bytesPerPixel = 4; break;
-    case 24: bytesPerPixel = 3; break;
-    case 16: bytesPerPixel = 2; break;
-    case 8: bytesPerPixel = 1; dataOffset = kHeadersSize + kColourTableSize; break;
-    default: return Bytes();
-  }
-  // Rows are read bottom-up; a top-down (negative height) or empty image is refused.
-  if (sourceWidth <= 0 || sourceHeight <= 0) return Bytes();
-
-  if (x < 0) x = 0;
-  if (y < 0) y = 0;
-  // A rectangle must start on a pixel of the image (x = width is already outside).
-  if (x >= sourceWidth || y >= sourceHeight) return Bytes();
-  if (width < 1 || height < 1) return Bytes();
-  if (x + std::int64_t(width) > sourceWidth) width = static_cast<int>(sourceWidth - x);
-  if (y + std::int64_t(height) > sourceHeight) height = static_cast<int>(sourceHeight - y);
-
-  std::int64_t sourceStride = Stride(sourceWidth, bitCount);
-  std::int64_t stride = Stride(width, bitCount);
-  std::int64_t imageSize = stride * height;
-  // The bottom row of the rectangle comes first.
-  std::int64_t first = sourceStride * (sourceHeight - height - y) + std::int64_t(x) * bytesPerPixel;
-
-  // Reads stop at the end of the source's pixel rows, or of the bytes given when
-  // those are fewer. A row copy of one destination stride can reach a few padding
-  // bytes past the last source row (24 and 16 bits): those stay zero. A rectangle
-  // whose own pixels are not all in the bytes given is refused.
-  std::int64_t sourceEnd = std::int64_t(dataOffset) + sourceStride * sourceHeight;
-  if (sourceEnd > std::int64_t(size)) sourceEnd = std::int64_t(size);
-  std::int64_t lastRowStart = std::int64_t(dataOffset) + first + (height - 1) * sourceStride;
-  if (lastRowStart + std::int64_t(width) * bytesPerPixel > sourceEnd) return Bytes();
-
-  std::int64_t resultSize = std::int64_t(dataOffset) + imageSize;
-  if (resultSize > 0x7FFFFFFF) return Bytes();
-  Bytes result(static_cast<std::size_t>(resultSize), 0);
-  WriteFileHeader(result, static_cast<std::uint32_t>(dataOffset), static_cast<std::uint32_t>(resultSize));
-  WriteU32(result, 14, kInfoHeaderSize);
-  WriteU32(result, 18, static_cast<std::uint32_t>(width));
-  WriteU32(result, 22, static_cast<std::uint32_t>(height));
-  WriteU16(result, 26, 1);
-  WriteU16(result, 28, static_cast<std::uint16_t>(bitCount));
-  if (bitCount == 8) {
-    // The header check above guarantees the colour table is inside the bytes given.
-    std::memcpy(result.data() + kHeadersSize, bmp + kHeadersSize, kColourTableSize);
-  }
-  for (int row = 0; row < height; ++row) {
-    std::int64_t from = std::int64_t(dataOffset) + first + std::int64_t(row) * sourceStride;
-    std::int64_t count = stride;
-    if (from + count > sourceEnd) count = sourceEnd - from;
-    if (count <= 0) break;
-    std::memcpy(result.data() + dataOffset + std::size_t(row) * std::size_t(stride), bmp + from,
-                static_cast<std::size_t>(count));
-  }
+  bmp::WriteFileHeader(result, bmp::kHeadersSize, static_cast<std::uint32_t>(result.size()));
+  std::memcpy(result.data() + bmp::kFileHeaderSize, &info.header, bmp::kInfoHeaderSize);
   return result;
 }
 
