@@ -22,7 +22,9 @@ TEST(CaptureOfAnotherProcess, IsSizedLikeTheWindowAndBlackUnderWine) {
   ASSERT_GE(capture.size(), 54u);
   int bits = fixtures::U16(capture, 28);
   EXPECT_EQ(capture.size(), 54u + fixtures::Stride(800, bits) * 600);
-  if (bits == 32) EXPECT_EQ(capture.size(), 54u + 1920000u);
+  if (bits == 32) {
+    EXPECT_EQ(capture.size(), 54u + 1920000u);
+  }
 
   Bytes avatar = host::CaptureAvatar(main);
   ASSERT_GE(avatar.size(), 54u);

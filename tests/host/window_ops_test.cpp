@@ -12,14 +12,14 @@
 
 namespace {
 
+BOOL CALLBACK Collect(HWND w, LPARAM list) noexcept {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+  return TRUE;
+}
+
 std::vector<HWND> TopLevelWindows() {
   std::vector<HWND> windows;
-  EnumWindows(
-      [](HWND w, LPARAM list) noexcept -> BOOL {
-        reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&windows));
+  EnumWindows(Collect, reinterpret_cast<LPARAM>(&windows));
   return windows;
 }
 
@@ -96,7 +96,9 @@ TEST(RunProgram, AProgramThatNeverBecomesInputIdleCostsAboutOneSecond) {
   DWORD pid = started.pid;
   EXPECT_TRUE(host::EndProcess(pid));
   util::UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
-  if (process) EXPECT_EQ(WaitForSingleObject(process.get(), 5000), WAIT_OBJECT_0);
+  if (process) {
+    EXPECT_EQ(WaitForSingleObject(process.get(), 5000), WAIT_OBJECT_0);
+  }
 
   EXPECT_FALSE(host::RunProgram(client.dir + "\\missing.exe"));
 }
