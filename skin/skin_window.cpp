@@ -28,57 +28,64 @@ bool ClassIs(HWND window, const char* name) {
   return lstrcmpiA(buffer, name) == 0;
 }
 
-// Runs of one hit-test code along a line, as the system's own hit test reports them.
-// The caption buttons are left exactly where the system draws and tracks them.
-struct Band { int from = -1, to = -1; };  // window coordinates, to exclusive
-
-Band ProbeRow(HWND window, const RECT& screen, int y, int fromX, int toX, LRESULT code) {
-  Band band;
-  for (int x = fromX; x < toX; ++x) {
-    LPARAM point = MAKELPARAM(screen.left + x, screen.top + y);
-    if (DefWindowProcA(window, WM_NCHITTEST, 0, point) == code) {
-      if (band.from < 0) band.from = x;
-      band.to = x + 1;
-    }
-  }
-  return band;
-}
-
-Band ProbeColumn(HWND window, const RECT& screen, int x, int fromY, int toY, LRESULT code) {
-  Band band;
-  for (int y = fromY; y < toY; ++y) {
-    LPARAM point = MAKELPARAM(screen.left + x, screen.top + y);
-    if (DefWindowProcA(window, WM_NCHITTEST, 0, point) == code) {
-      if (band.from < 0) band.from = y;
-      band.to = y + 1;
-    }
-  }
-  return band;
-}
-
+// Where the system puts its caption buttons and system-menu icon, found with its own hit
+// test, so the buttons are left exactly where the system draws and tracks them.
 struct CaptionLayout {
-  RECT caption{};                  // the whole caption band
   RECT icon{};                     // the system-menu icon, may be empty
   std::vector<RECT> buttons;       // the system's own caption buttons
 };
 
+LRESULT HitTest(HWND window, const RECT& screen, int x, int y) {
+  return DefWindowProcA(window, WM_NCHITTEST, 0, MAKELPARAM(screen.left + x, screen.top + y));
+}
+
+// The vertical extent of the hit-test code at column x of the caption band.
+bool ProbeColumn(HWND window, const RECT& screen, int x, int captionBottom, LRESULT code, RECT& r) {
+  int from = -1, to = -1;
+  for (int y = 0; y < captionBottom; ++y) {
+    if (HitTest(window, screen, x, y) == code) {
+      if (from < 0) from = y;
+      to = y + 1;
+    }
+  }
+  if (from < 0) return false;
+  r.top = from;
+  r.bottom = to;
+  return true;
+}
+
 CaptionLayout MeasureCaption(HWND window, const RECT& screen, int width, int captionBottom) {
   CaptionLayout layout;
-  layout.caption = {0, 0, width, captionBottom};
   const int middle = captionBottom / 2 + 1;
-  const int reach = captionBottom * 5;  // buttons sit within a few caption heights of the edge
-  const int buttonFrom = width > reach ? width - reach : 0;
-  for (LRESULT code : {HTCLOSE, HTMAXBUTTON, HTMINBUTTON, HTHELP}) {
-    Band row = ProbeRow(window, screen, middle, buttonFrom, width, code);
-    if (row.from < 0) continue;
-    Band column = ProbeColumn(window, screen, (row.from + row.to) / 2, 0, captionBottom, code);
-    if (column.from < 0) continue;
-    layout.buttons.push_back({row.from, column.from, row.to, column.to});
-  }
-  Band icon = ProbeRow(window, screen, middle, 0, captionBottom * 2 < width ? captionBottom * 2 : width, HTSYSMENU);
-  if (icon.from >= 0) {
-    Band column = ProbeColumn(window, screen, (icon.from + icon.to) / 2, 0, captionBottom, HTSYSMENU);
-    if (column.from >= 0) layout.icon = {icon.from, column.from, icon.to, column.to};
+  // Buttons sit within a few caption heights of the right edge, the icon near the left.
+  const int buttonFrom = width > captionBottom * 5 ? width - captionBottom * 5 : 0;
+  const int iconTo = captionBottom * 2 < width ? captionBottom * 2 : width;
+  struct Run { LRESULT code; int from; int to; };
+  std::vector<Run> runs;
+  auto scan = [&](int from, int to) {
+    for (int x = from; x < to; ++x) {
+      LRESULT code = HitTest(window, screen, x, middle);
+      if (code != HTCLOSE && code != HTMAXBUTTON && code != HTMINBUTTON && code != HTHELP &&
+          code != HTSYSMENU) {
+        continue;
+      }
+      if (!runs.empty() && runs.back().code == code && runs.back().to == x) {
+        runs.back().to = x + 1;
+      } else {
+        runs.push_back({code, x, x + 1});
+      }
+    }
+  };
+  scan(0, iconTo < buttonFrom ? iconTo : buttonFrom);
+  scan(buttonFrom, width);
+  for (const Run& run : runs) {
+    RECT r{run.from, 0, run.to, 0};
+    if (!ProbeColumn(window, screen, (run.from + run.to) / 2, captionBottom, run.code, r)) continue;
+    if (run.code == HTSYSMENU) {
+      layout.icon = r;
+    } else {
+      layout.buttons.push_back(r);
+    }
   }
   return layout;
 }
@@ -120,10 +127,13 @@ void PaintFrame(HWND window) {
   ExcludeClipRect(dc, client.left, client.top, client.right, client.bottom);
   for (const RECT& b : layout.buttons) ExcludeClipRect(dc, b.left, b.top, b.right, b.bottom);
 
+  // A menu bar between caption and client keeps the system's drawing.
+  if (captionBottom < client.top) ExcludeClipRect(dc, client.left, captionBottom, client.right, client.top);
+
   const Skin& s = activeSkin;
   // Frame: everything outside the client area and below the caption band.
   Fill(dc, {0, captionBottom, width, height}, active ? s.frameActive : s.frameInactive);
-  Fill(dc, layout.caption, active ? s.captionActive : s.captionInactive);
+  Fill(dc, {0, 0, width, captionBottom}, active ? s.captionActive : s.captionInactive);
   HBRUSH outline = CreateSolidBrush(s.frameOutline);
   RECT all = {0, 0, width, height};
   FrameRect(dc, &all, outline);

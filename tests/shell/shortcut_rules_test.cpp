@@ -45,7 +45,9 @@ TEST(ShortcutRules, WorkingDirectoryIsEverythingUpToTheLastSeparator) {
   for (const DirectoryCase& c : cases) {
     Text directory;
     EXPECT_EQ(app::ShortcutWorkingDirectory(c.target, directory), c.ok) << c.target;
-    if (c.ok) EXPECT_EQ(directory, c.directory) << c.target;
+    if (c.ok) {
+      EXPECT_EQ(directory, c.directory) << c.target;
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 // Our SkinH_EL.dll on real windows: each attach runs in a fresh process (a skin cannot be
 // detached), which reports through its exit code what its windows' title bars showed.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -163,7 +164,9 @@ TEST(SkinLibrary, UnusableSkinFilesChangeNothing) {
   support::TempDir dir;
   for (const UnusableCase& c : cases) {
     std::string path = dir.File(std::string(c.what) + ".she");
-    if (!c.content.empty()) ASSERT_TRUE(support::WriteWholeFile(path, c.content));
+    if (!c.content.empty()) {
+      ASSERT_TRUE(support::WriteWholeFile(path, c.content));
+    }
     int code = RunChild(path, c.password);
     EXPECT_EQ(code / 1000, c.status) << c.what;
     EXPECT_EQ(code / 10 % 100, 0) << c.what << ": a window was restyled";
