@@ -3,9 +3,11 @@
 # Run as root. Safe to run again: finished steps are skipped quickly.
 set -euo pipefail
 
-DEPS_PREFIX=${TANDREL_DEPS:-/opt/tandrel-deps}
+# Dependencies are cross-built for both targets: i686 is the shipped program; x86_64 is the
+# build the tests run when the machine cannot execute 32-bit code (see tools/testbed.sh).
+DEPS_ROOT=${TANDREL_DEPS_ROOT:-/opt/tandrel-deps}
 WORK=${TANDREL_DEPS_WORK:-/var/tmp/tandrel-deps-build}
-TOOLCHAIN_TRIPLE=i686-w64-mingw32
+ARCHS=(i686 x86_64)
 
 die() { echo "setup: ERROR: $*" >&2; exit 1; }
 step() { echo "setup: $*"; }
@@ -15,6 +17,7 @@ step() { echo "setup: $*"; }
 
 PACKAGES=(
   g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
   libz-mingw-w64-dev
   wine wine32:i386 wine64 fonts-wine fonts-wqy-zenhei
   locales dpkg-dev cmake make
@@ -69,7 +72,8 @@ if [ -n "$missing" ]; then
   apt_update
   step "installing: $(echo $missing | tr '\n' ' ')"
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing \
-    || die "apt-get install failed"
+    >/var/tmp/tandrel-apt-install.log 2>&1 \
+    || { tail -30 /var/tmp/tandrel-apt-install.log >&2; die "apt-get install failed (log: /var/tmp/tandrel-apt-install.log)"; }
   missing=$(missing_packages)
   [ -z "$missing" ] || die "packages still missing after install: $missing"
 elif [ "$changed" = 1 ]; then
@@ -84,15 +88,12 @@ if [[ " $(locale -a 2>/dev/null | tr '\n' ' ') " != *" zh_CN.utf8 "* ]]; then
   locale-gen >/dev/null || die "locale-gen failed"
 fi
 
-mkdir -p "$DEPS_PREFIX" "$WORK"
-TOOLCHAIN_FILE=$(cd "$(dirname "$0")/../cmake" && pwd)/mingw-i686.cmake
-[ -f "$TOOLCHAIN_FILE" ] || die "toolchain file not found: $TOOLCHAIN_FILE"
-
-# libpng: no MinGW binary package, so cross-build Debian's patched source.
-if [ ! -f "$DEPS_PREFIX/.libpng-done" ]; then
-  step "cross-building libpng from Debian's source package"
-  rm -rf "$WORK/libpng" && mkdir -p "$WORK/libpng"
-  ( cd "$WORK/libpng"
+# libpng has no MinGW binary package: cross-build Debian's patched source once per target.
+LIBPNG_SRC="$WORK/libpng-src"
+if [ ! -d "$LIBPNG_SRC/src" ]; then
+  step "fetching and unpacking Debian's libpng1.6 source package"
+  rm -rf "$LIBPNG_SRC" && mkdir -p "$LIBPNG_SRC"
+  ( cd "$LIBPNG_SRC"
     if ! apt-get source -q --download-only libpng1.6/bookworm >download.log 2>&1; then
       apt_update >/dev/null
       apt-get source -q --download-only libpng1.6/bookworm >download.log 2>&1 \
@@ -100,28 +101,38 @@ if [ ! -f "$DEPS_PREFIX/.libpng-done" ]; then
     fi
     dsc=$(ls libpng1.6_*.dsc | head -n1)
     dpkg-source -x "$dsc" src >extract.log 2>&1 || { cat extract.log >&2; exit 1; }
-    cmake -S src -B build -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN_FILE" -DCMAKE_BUILD_TYPE=Release \
-      -DCMAKE_INSTALL_PREFIX="$DEPS_PREFIX" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
-      -DPNG_EXECUTABLES=OFF -DPNG_TOOLS=OFF -DZLIB_USE_STATIC_LIBS=ON \
-      -DZLIB_ROOT=/usr/$TOOLCHAIN_TRIPLE >configure.log 2>&1 || { cat configure.log >&2; exit 1; }
-    cmake --build build -j"$(nproc)" >build.log 2>&1 || { tail -50 build.log >&2; exit 1; }
-    cmake --install build >install.log 2>&1 || { cat install.log >&2; exit 1; }
-  ) || die "libpng cross-build failed (logs in $WORK/libpng)"
-  touch "$DEPS_PREFIX/.libpng-done"
+  ) || { rm -rf "$LIBPNG_SRC"; die "could not get the libpng source package"; }
 fi
 
-# GoogleTest from Debian's source copy, cross-built with the same toolchain.
-if [ ! -f "$DEPS_PREFIX/.googletest-done" ]; then
-  step "cross-building GoogleTest"
-  rm -rf "$WORK/googletest" && mkdir -p "$WORK/googletest"
-  ( cd "$WORK/googletest"
-    cmake -S /usr/src/googletest -B build -DCMAKE_TOOLCHAIN_FILE="$TOOLCHAIN_FILE" \
-      -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$DEPS_PREFIX" -Dgtest_disable_pthreads=OFF \
-      -DBUILD_GMOCK=ON >configure.log 2>&1 || { cat configure.log >&2; exit 1; }
-    cmake --build build -j"$(nproc)" >build.log 2>&1 || { tail -50 build.log >&2; exit 1; }
-    cmake --install build >install.log 2>&1 || { cat install.log >&2; exit 1; }
-  ) || die "GoogleTest cross-build failed (logs in $WORK/googletest)"
-  touch "$DEPS_PREFIX/.googletest-done"
-fi
+for arch in "${ARCHS[@]}"; do
+  prefix="$DEPS_ROOT/$arch"
+  toolchain=$(cd "$(dirname "$0")/../cmake" && pwd)/mingw-$arch.cmake
+  triple=$arch-w64-mingw32
+  [ -f "$toolchain" ] || die "toolchain file not found: $toolchain"
+  mkdir -p "$prefix"
+  if [ ! -f "$prefix/.libpng-done" ]; then
+    step "cross-building libpng for $arch"
+    rm -rf "$WORK/libpng-$arch"
+    ( cmake -S "$LIBPNG_SRC/src" -B "$WORK/libpng-$arch" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DTANDREL_NO_EMULATOR=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DPNG_TOOLS=OFF \
+        -DZLIB_USE_STATIC_LIBS=ON -DZLIB_ROOT=/usr/$triple >"$WORK/libpng-$arch.log" 2>&1 \
+      && cmake --build "$WORK/libpng-$arch" -j"$(nproc)" >>"$WORK/libpng-$arch.log" 2>&1 \
+      && cmake --install "$WORK/libpng-$arch" >>"$WORK/libpng-$arch.log" 2>&1
+    ) || { tail -40 "$WORK/libpng-$arch.log" >&2; die "libpng cross-build for $arch failed (log: $WORK/libpng-$arch.log)"; }
+    touch "$prefix/.libpng-done"
+  fi
+  if [ ! -f "$prefix/.googletest-done" ]; then
+    step "cross-building GoogleTest for $arch"
+    rm -rf "$WORK/googletest-$arch"
+    ( cmake -S /usr/src/googletest -B "$WORK/googletest-$arch" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+        -DTANDREL_NO_EMULATOR=ON -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+        -DBUILD_GMOCK=ON >"$WORK/googletest-$arch.log" 2>&1 \
+      && cmake --build "$WORK/googletest-$arch" -j"$(nproc)" >>"$WORK/googletest-$arch.log" 2>&1 \
+      && cmake --install "$WORK/googletest-$arch" >>"$WORK/googletest-$arch.log" 2>&1
+    ) || { tail -40 "$WORK/googletest-$arch.log" >&2; die "GoogleTest cross-build for $arch failed (log: $WORK/googletest-$arch.log)"; }
+    touch "$prefix/.googletest-done"
+  fi
+done
 
-step "done (dependencies in $DEPS_PREFIX)"
+step "done (dependencies in $DEPS_ROOT)"

@@ -1,6 +1,12 @@
 #!/usr/bin/env bash
-# The whole test suite from nothing: installs what is missing (as root), builds, and runs
-# every test program under Wine in a private Xvfb. Extra arguments go to ctest.
+# The whole test suite from nothing: installs what is missing (as root), builds, and runs every
+# test program under Wine in a private Xvfb. Extra arguments go to ctest.
+#
+# The shipped program is the i686 build (build/); its static checks always run. The Wine tests
+# run on the i686 build where this machine can execute 32-bit code, otherwise on an x86_64 build
+# of the same sources (build-x64/) in a 64-bit prefix.
+# TANDREL_BUILD_DIR overrides build/ (the x86_64 build then goes to "$TANDREL_BUILD_DIR-x64");
+# TANDREL_QUICK=1 skips the i686 build when the tests run on x86_64 (for quick iterations).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build_dir=${TANDREL_BUILD_DIR:-$here/build}
@@ -10,11 +16,32 @@ if [ "$(id -u)" = 0 ]; then
 else
   echo "test: not root, skipping the installation step" >&2
 fi
-"$here/tools/build.sh" "$build_dir"
-
 # shellcheck source=tools/testbed.sh
 . "$here/tools/testbed.sh"
+
+if testbed_can_run_32bit; then
+  export TANDREL_TEST_ARCH=i686
+  test_build_dir=$build_dir
+else
+  export TANDREL_TEST_ARCH=x86_64
+  test_build_dir=$build_dir-x64
+  echo "test: this machine cannot run 32-bit code; the Wine tests run on the x86_64 build in $test_build_dir"
+fi
+
+status=0
+if [ "$TANDREL_TEST_ARCH" = i686 ] || [ -z "${TANDREL_QUICK:-}" ]; then
+  TANDREL_ARCH=i686 "$here/tools/build.sh" "$build_dir"
+  if [ "$TANDREL_TEST_ARCH" != i686 ]; then
+    echo "test: static checks of the shipped i686 build"
+    (cd "$build_dir" && ctest --output-on-failure -L static) || status=1
+  fi
+fi
+if [ "$TANDREL_TEST_ARCH" != i686 ]; then
+  TANDREL_ARCH=x86_64 "$here/tools/build.sh" "$test_build_dir"
+fi
+
 trap testbed_down EXIT
-testbed_up "$build_dir"
-cd "$build_dir"
-ctest --output-on-failure --no-tests=error "$@"
+testbed_up "$test_build_dir"
+cd "$test_build_dir"
+ctest --output-on-failure --no-tests=error "$@" || status=1
+exit $status

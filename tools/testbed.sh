@@ -5,6 +5,13 @@
 #   testbed_down            ends every Wine process of the prefix and the Xvfb it started
 # The prefix lives outside the source tree, one per build directory.
 # TANDREL_DESKTOP_SIZE (default 1920x1080) is the virtual desktop every program opens in.
+# TANDREL_TEST_ARCH (i686 or x86_64, default i686) selects a 32- or 64-bit prefix and loader.
+
+# True when this machine can execute 32-bit x86 code (some kernels run with ia32 emulation off;
+# then neither Wine's 32-bit loader nor its WoW64 mode can run a 32-bit program).
+testbed_can_run_32bit() {
+  [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
 
 _testbed_die() { echo "testbed: ERROR: $*" >&2; return 1; }
 
@@ -41,7 +48,13 @@ testbed_up() {
   local size=${TANDREL_DESKTOP_SIZE:-1920x1080}
   local root; root=$(testbed_prefix_for "$build_dir")
   mkdir -p "$root"
-  export WINEARCH=win32 WINEPREFIX="$root/prefix" LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
+  local arch=${TANDREL_TEST_ARCH:-i686}
+  if [ "$arch" = x86_64 ]; then
+    export WINEARCH=win64 TANDREL_WINE=/usr/lib/wine/wine64
+  else
+    export WINEARCH=win32 TANDREL_WINE=/usr/lib/wine/wine
+  fi
+  export WINEPREFIX="$root/prefix" LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   export TANDREL_TESTBED_LOG="$root/wine.log"
   unset WINELOADERNOEXEC || true
@@ -64,15 +77,15 @@ testbed_up() {
   [ -s "$fdfile" ] || { _testbed_die "Xvfb gave no display number"; return 1; }
   export DISPLAY=":$(tr -d '\n' <"$fdfile")"
 
-  if [ ! -f "$root/.prefix-ready" ] || [ "$(cat "$root/.prefix-ready")" != "$size" ]; then
-    echo "testbed: preparing the Wine prefix in $WINEPREFIX (desktop $size)"
+  if [ ! -f "$root/.prefix-ready" ] || [ "$(cat "$root/.prefix-ready")" != "$arch $size" ]; then
+    echo "testbed: preparing the Wine prefix in $WINEPREFIX ($arch, desktop $size)"
     rm -rf "$WINEPREFIX"
-    wine wineboot -i >>"$TANDREL_TESTBED_LOG" 2>&1 </dev/null || { _testbed_die "wineboot failed (see $TANDREL_TESTBED_LOG)"; return 1; }
+    "$TANDREL_WINE" wineboot -i >>"$TANDREL_TESTBED_LOG" 2>&1 </dev/null || { _testbed_die "wineboot failed (see $TANDREL_TESTBED_LOG)"; return 1; }
     timeout 120 wineserver -w >/dev/null 2>&1 || true
     # Caption-button glyphs and Tahoma: Debian's Wine does not find fonts-wine by itself.
     cp /usr/share/wine/fonts/*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
     _testbed_write_reg "$size" "$root/testbed.reg"
-    wine regedit /S "$(winepath -w "$root/testbed.reg" 2>/dev/null)" >>"$TANDREL_TESTBED_LOG" 2>&1 \
+    "$TANDREL_WINE" regedit /S "$("$TANDREL_WINE" winepath -w "$root/testbed.reg" 2>/dev/null)" >>"$TANDREL_TESTBED_LOG" 2>&1 \
       || { _testbed_die "regedit failed"; return 1; }
     # Shell folders link into $HOME; tests must never write there.
     local link
@@ -80,12 +93,12 @@ testbed_up() {
       rm -f "$link" && mkdir -p "$link"
     done < <(find "$WINEPREFIX/drive_c/users" -type l)
     timeout 60 wineserver -w >/dev/null 2>&1 || true
-    echo "$size" >"$root/.prefix-ready"
+    echo "$arch $size" >"$root/.prefix-ready"
   fi
   # Pre-started server with its output in a file: background Wine processes would
   # otherwise hold the first program's stderr open.
   wineserver -p >>"$TANDREL_TESTBED_LOG" 2>&1 || { _testbed_die "wineserver did not start (see $TANDREL_TESTBED_LOG)"; return 1; }
-  wine wineboot >>"$TANDREL_TESTBED_LOG" 2>&1 </dev/null || true
+  "$TANDREL_WINE" wineboot >>"$TANDREL_TESTBED_LOG" 2>&1 </dev/null || true
   export TANDREL_SCREENSHOT_DIR="$build_dir/screenshots"
   mkdir -p "$TANDREL_SCREENSHOT_DIR"
 }

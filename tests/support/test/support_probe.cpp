@@ -1,0 +1,23 @@
+// Started by the support library's tests: "exit N" returns N, "sleep MS" sleeps, anything
+// else runs the tests below (one of them fails when TANDREL_PROBE_FAIL is set).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+TEST(Probe, Fails) {
+  if (!std::getenv("TANDREL_PROBE_FAIL")) GTEST_SKIP() << "failing only on request";
+  FAIL() << "asked to fail";
+}
+
+int main(int argc, char** argv) {
+  if (argc == 3 && std::strcmp(argv[1], "exit") == 0) return std::atoi(argv[2]);
+  if (argc == 3 && std::strcmp(argv[1], "sleep") == 0) {
+    Sleep(static_cast<DWORD>(std::atoi(argv[2])));
+    return 0;
+  }
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
