@@ -1,13 +1,13 @@
 // SkinH_EL.dll: attaches a skin to the calling process's windows, once.
 #include <windows.h>
 #include <tlhelp32.h>
+#include <wincrypt.h>
 
 #include <string>
 #include <vector>
 
 #include "skin/skin_format.h"
 #include "skin/skin_window.h"
-#include "util/md5.h"
 
 namespace {
 
@@ -32,6 +32,31 @@ bool ReadSkinFile(const char* path, std::string& text) {
   }
   CloseHandle(file);
   return ok;
+}
+
+// Lower-case hex MD5 of the password's bytes, or empty. The library stands alone (it is
+// shipped and updated as a file of its own), so it asks the CryptoAPI itself.
+std::string PasswordDigest(const char* password) {
+  const std::string bytes = password ? password : "";
+  std::string hex;
+  HCRYPTPROV provider = 0;
+  if (!CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) return hex;
+  HCRYPTHASH hash = 0;
+  if (CryptCreateHash(provider, CALG_MD5, 0, 0, &hash)) {
+    BYTE digest[16];
+    DWORD size = sizeof digest;
+    if (CryptHashData(hash, reinterpret_cast<const BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()), 0) &&
+        CryptGetHashParam(hash, HP_HASHVAL, digest, &size, 0) && size == sizeof digest) {
+      static const char kDigits[] = "0123456789abcdef";
+      for (BYTE b : digest) {
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 15];
+      }
+    }
+    CryptDestroyHash(hash);
+  }
+  CryptReleaseContext(provider, 0);
+  return hex;
 }
 
 // Windows created after the attach are restyled as they are created.
@@ -80,7 +105,7 @@ extern "C" int __stdcall SkinH_AttachEx(const char* path, const char* password) 
   std::string error;
   if (skin::ParseSkin(text, parsed, error) != skin::kAttached) return skin::kFileDamaged;
   if (!parsed.passwordMd5.empty() &&
-      !skin::PasswordOpens(parsed, util::Md5Hex(Text(password ? password : "")))) {
+      !skin::PasswordOpens(parsed, PasswordDigest(password))) {
     return skin::kWrongPassword;
   }
 
