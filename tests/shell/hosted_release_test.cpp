@@ -5,8 +5,8 @@
 
 #include "host/instance_host.h"
 #include "host/registry.h"
-#include "standin_control.h"
-#include "test_support.h"
+#include "tests/standin/standin_control.h"
+#include "tests/support/test_support.h"
 
 namespace {
 

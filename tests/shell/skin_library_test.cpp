@@ -8,7 +8,7 @@
 #include <string>
 
 #include "skin/skin_format.h"
-#include "test_support.h"
+#include "tests/support/test_support.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "shell_program.h"
-#include "standin_control.h"
+#include "tests/standin/standin_control.h"
 
 namespace {
 
