@@ -22,6 +22,11 @@ void Undo(const Replacement& r, const Step& step) {
   if (step.hadOld) Rename(BackupPath(r.target), r.target);
 }
 
+// The old main program may take a moment to let go of its image after it ended.
+void DeleteBackup(const Text& backup) {
+  for (int attempt = 0; attempt < 10 && !::DeleteFileA(backup.c_str()); ++attempt) ::Sleep(300);
+}
+
 }  // namespace
 
 Text BackupPath(const Text& target) { return target + ".gxbak"; }
@@ -44,7 +49,7 @@ bool ReplaceFiles(const std::vector<Replacement>& replacements) {
   }
   for (std::size_t i = 0; i < replacements.size(); ++i) {
     ::DeleteFileA(replacements[i].downloaded.c_str());
-    if (ok && steps[i].hadOld) ::DeleteFileA(BackupPath(replacements[i].target).c_str());
+    if (ok && steps[i].hadOld) DeleteBackup(BackupPath(replacements[i].target));
   }
   return ok;
 }
