@@ -138,7 +138,7 @@ TEST(UpdateEndToEnd, NewerProgramAndNewFileAreFetchedAndTheNewProgramFindsNothin
   const std::string bin = ExecutableDirectory();
   const std::string oldExe = ReadBytes(bin + "\\update_current\\tandrel.exe");
   const std::string newExe = ReadBytes(bin + "\\update_next\\tandrel.exe");
-  const std::string updaterImage = ReadBytes(bin + "\\..\\..\\bin\\Hgxcx.exe");
+  const std::string updaterImage = ReadBytes(bin + "\\..\\..\\updater\\Hgxcx.payload");
   ASSERT_FALSE(oldExe.empty());
   ASSERT_FALSE(newExe.empty());
   ASSERT_FALSE(updaterImage.empty());
