@@ -166,7 +166,9 @@ TEST(UpdateEndToEnd, NewerProgramAndNewFileAreFetchedAndTheNewProgramFindsNothin
   ASSERT_TRUE(::CreateDirectoryA(app.c_str(), nullptr));
   ASSERT_TRUE(WriteBytes(app + "\\tandrel.exe", oldExe));
   const std::string skin = FromUnixPath(SKIN_LIBRARY_PATH);
-  if (!skin.empty()) ASSERT_TRUE(::CopyFileA(skin.c_str(), (app + "\\SkinH_EL.dll").c_str(), FALSE));
+  if (!skin.empty()) {
+    ASSERT_TRUE(::CopyFileA(skin.c_str(), (app + "\\SkinH_EL.dll").c_str(), FALSE));
+  }
 
   std::string command = "\"" + app + "\\tandrel.exe\"";
   STARTUPINFOA startup{};
