@@ -9,13 +9,10 @@
 
 namespace host {
 
-constexpr int kTabPitch = 80;
-constexpr int kTabFirstTop = 2;
 constexpr int kLoginWindowX = 380;
 constexpr int kLoginWindowY = 76;
 
-// Top of the tab at 1-based position n: (n - 1) * 80 + 2.
-int TabTop(int position);
+// TabTop, the top of the tab at a position, lives with the registry (host/registry.h).
 // The tag a tab at position n carries: n as decimal text.
 Text TabTag(int position);
 
