@@ -31,5 +31,3 @@ void LoadHostWindow(int k);
 // The side panel's click handlers.
 void OnLinkPictureClick();         // opens LinkAddress in the default browser
 void OnCustomisationLabelClick();  // the customisation notice with ContactText
-// Only web addresses are opened: "http://" or "https://" at the start, any letter case.
-bool IsWebAddress(const Text& address);

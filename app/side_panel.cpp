@@ -4,28 +4,13 @@
 
 #include "app/main_form.h"
 #include "app/program_state.h"
-
-namespace {
-bool StartsWithNoCase(const Text& text, const char* prefix) {
-  for (std::size_t i = 0; prefix[i]; ++i) {
-    if (i >= text.size()) return false;
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != prefix[i]) return false;
-  }
-  return true;
-}
-}  // namespace
-
-bool IsWebAddress(const Text& address) {
-  return StartsWithNoCase(address, "http://") || StartsWithNoCase(address, "https://");
-}
+#include "update/link_address.h"
 
 // The address comes from the update server: anything but a web address (a program
 // path, a document) is not handed to the shell.
 void OnLinkPictureClick() {
   const Text address = Program().LinkAddress;
-  if (!IsWebAddress(address)) return;
+  if (!update::IsOpenableLinkAddress(address)) return;
   ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 

@@ -120,17 +120,6 @@ TEST(ProgramPath, DirectoryOfPath) {
   for (const Case& c : cases) EXPECT_EQ(DirectoryOfPath(c.path), c.directory) << c.path;
 }
 
-TEST(SidePanel, OnlyWebAddressesAreOpened) {
-  struct Case { Text address; bool web; };
-  const Case cases[] = {
-      {"http://shop.example.com/x", true}, {"https://shop.example.com", true}, {"HTTPS://A.B", true},
-      {"HtTp://a", true},  {"", false}, {"http:", false}, {"  http://a", false},
-      {"C:\\Windows\\System32\\calc.exe", false}, {"file:///C:/x", false}, {"ftp://a", false},
-      {"javascript:alert(1)", false},
-  };
-  for (const Case& c : cases) EXPECT_EQ(IsWebAddress(c.address), c.web) << c.address;
-}
-
 TEST(TrayEvent, CallbackMessagesMapToArguments) {
   struct Case { LPARAM message; int argument; };
   const Case cases[] = {{WM_LBUTTONUP, 1},   {WM_LBUTTONDBLCLK, 2}, {WM_RBUTTONUP, 3}, {WM_CONTEXTMENU, 3},
