@@ -14,8 +14,15 @@ using support::FileExists;
 
 namespace {
 
-// Copies tandrel.exe into the test's directory and returns the copy's path.
+// Copies the program as it ships (tandrel.exe, the skin library and the default skin)
+// into the test's directory and returns the copy's path.
 std::string CopyProgram(const support::TempDir& dir) {
+  for (const char* name : {"SkinH_EL.dll", "sefds.she"}) {
+    const std::string from = support::BinDir() + "\\" + name;
+    if (FileExists(from)) {
+      EXPECT_TRUE(support::CopyFileTo(from, dir.File(name))) << name;
+    }
+  }
   std::string copy = dir.File("tandrel.exe");
   EXPECT_TRUE(support::CopyFileTo(support::BinDir() + "\\tandrel.exe", copy));
   return copy;
@@ -186,11 +193,12 @@ TEST_F(MainWindowTest, StartsLaidOutOnTheScreenDeletingOnlyTheStaleUpdater) {
   EXPECT_EQ(hint->rect.top, 239);
   EXPECT_EQ(plus->rect.left, 82 + 457 - 24);
   EXPECT_EQ(plus->rect.top, 255);
-  // The tab template lies hidden in the strip.
-  HWND tab = GetWindow(strip->hwnd, GW_CHILD);
-  ASSERT_NE(tab, nullptr);
-  EXPECT_FALSE(IsWindowVisible(tab));
-  EXPECT_FALSE(IsWindowEnabled(tab));
+  // The tab template lies hidden and disabled in the strip, under the tabs made from it.
+  std::vector<ChildInfo> inStrip = DirectChildren(strip->hwnd);
+  EXPECT_TRUE(Find(inStrip, [](const ChildInfo& c) {
+    return c.rect.left == 1 && c.rect.top == 2 && c.rect.right == 81 && c.rect.bottom == 82 &&
+           !IsWindowVisible(c.hwnd) && !IsWindowEnabled(c.hwnd);
+  }));
 
   // What the user sees, sampled at points computed from the layout.
   const RECT stripArea = ClientToScreenRect(main, {10, 100, 70, 500});
