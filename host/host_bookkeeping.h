@@ -1,0 +1,65 @@
+#pragma once
+// Pure decisions of the instance host: tab places, the pointer guard's areas, what a tab
+// click or Alt+A means, where windows go when an instance is removed, and whether the
+// remembered client path changes. Plain values in, plain values out.
+#include <cstdint>
+#include <vector>
+
+#include "util/text.h"
+
+namespace host {
+
+constexpr int kLoginWindowX = 380;
+constexpr int kLoginWindowY = 76;
+
+// TabTop, the top of the tab at a position, lives with the registry (host/registry.h).
+// The tag a tab at position n carries: n as decimal text.
+Text TabTag(int position);
+
+// Pointer offsets are relative to the current client window's top-left corner.
+// Button band: paneWidth - 149 <= x <= paneWidth - 34 and y <= 30.
+bool InButtonBand(int x, int y, int paneWidth);
+// Close box: x > paneWidth - 32 and y < 25.
+bool InCloseBox(int x, int y, int paneWidth);
+
+struct MouseGuardDecision {
+  bool act = false;          // the event is over the current window
+  bool disable = false;      // disable it (else enable it)
+  bool endProcess = false;   // a left press in the close box
+};
+// currentWindow and windowUnderPointer as the signed 32-bit values the hook reports.
+MouseGuardDecision DecideMouseGuard(std::int32_t currentWindow, std::int32_t windowUnderPointer,
+                                    int button, int action, int x, int y, int paneWidth);
+
+enum class TabClickAction {
+  kNothing,       // the tab is already selected
+  kSelectPane,    // show pane K
+  kLaunch,        // the add tab: disable the tabs and start the launch worker
+  kRefuseLaunch,  // the add tab while six are counted: grey it again
+};
+// tabIsSelected: its colour is the selected colour. K from the tag.
+TabClickAction DecideTabClick(bool tabIsSelected, int k, int hostedWindowCount, int hostedCount);
+
+enum class AltAAction { kNothing, kHide, kShow };
+AltAAction DecideAltA(int hostedCount, int modifier, int key, int action);
+
+// Which path to write to route.dat: the path found when it is non-empty and differs
+// from what is stored; otherwise empty (nothing is written). A process we cannot open
+// gives an empty path, and forgetting the stored one would lose the client's location.
+Text RouteToWrite(const Text& stored, const Text& found);
+// The path the launch starts: the stored one, or the default when nothing is stored.
+Text LaunchPath(const Text& stored, const Text& defaultPath);
+
+// The tab layout after the instance at `removed` (1-based) has been taken out of a list
+// of `tabsBefore` tabs.
+struct RemovalPlan {
+  struct TabPlace { Text tag; int top; };
+  std::vector<TabPlace> tabs;  // the remaining tabs, top to bottom
+  bool panesLeft = false;      // more than the add tab remains: select tab 1, show pane 1
+};
+RemovalPlan PlanRemoval(int tabsBefore, int removed);
+
+// Whether the tabs lack an add tab: fewer than six hosted and as many tabs as hosted.
+bool NeedsAddTab(int hostedCount, int tabCount);
+
+}  // namespace host

@@ -1,0 +1,81 @@
+// A hosted client that stops handling its messages must not freeze the program: the tabs
+// still switch, the pointer guard and the main window's move still return at once.
+#include <gtest/gtest.h>
+
+#include "tests/instance_host/host_e2e.h"
+
+namespace {
+
+using hosttest::TandrelRun;
+
+bool OnlyHostVisible(const TandrelRun& run, int k) {
+  for (int j = 1; j <= 6; ++j) {
+    if (hosttest::HasVisibleStyle(run.Host(j)) != (j == k)) return false;
+  }
+  return true;
+}
+
+bool MainWindowAnswers(const TandrelRun& run) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(run.Main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &result) != 0;
+}
+
+// Switches to tab `index` (0-based) and waits at most one second for its pane alone.
+bool SwitchesWithinASecond(const TandrelRun& run, size_t index) {
+  const std::vector<HWND> tabs = run.Tabs();
+  if (index >= tabs.size()) return false;
+  run.ClickTab(tabs[index]);
+  return support::WaitFor([&] { return OnlyHostVisible(run, static_cast<int>(index) + 1); }, 1000);
+}
+
+TEST(HungClient, OtherTabsStillSwitchWhileAHostedClientHangs) {
+  TandrelRun run;
+  TandrelRun::Options options;
+  options.clientScript = "start main\n";
+  ASSERT_TRUE(run.Start(options)) << run.failure;
+  HWND first = run.StartClientAndWaitForAdoption();
+  ASSERT_NE(first, nullptr);
+  ASSERT_TRUE(support::WaitFor([&] { return run.Tabs().size() == 2; }, 3000));
+
+  // The second one hangs a little after its adoption, for longer than the test lasts.
+  standin::WriteScript(run.Client(), std::string(hosttest::kClientPlace) + "start main\nhang main+2500 60000\n");
+  DWORD hungPid = 0;
+  HWND hung = run.StartClientAndWaitForAdoption(&hungPid);
+  ASSERT_NE(hung, nullptr);
+  ASSERT_TRUE(run.WaitForHosted(hung, 2));
+  ASSERT_TRUE(support::WaitFor([&] { return run.Tabs().size() == 3; }, 3000));
+  ASSERT_TRUE(standin::WaitForLog(run.Client(), hungPid, "hang", {}, 10000));
+  DWORD_PTR ignored = 0;
+  ASSERT_EQ(SendMessageTimeoutA(hung, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 300, &ignored), 0)
+      << "the stand-in still answers";
+
+  // The hung window is the current one: pointer over its button band and over the pane
+  // (the pointer guard and the re-fit act on it), then switch tabs.
+  const POINT band = run.ScreenPoint(hung, run.PaneWidth() - 100, 10);
+  hosttest::MovePointerTo(band.x, band.y);
+  hosttest::MovePointerTo(band.x - 200, band.y + 200);
+  EXPECT_TRUE(MainWindowAnswers(run)) << "the pointer over the hung pane froze the program";
+
+  EXPECT_TRUE(SwitchesWithinASecond(run, 0)) << "tab 1";
+  EXPECT_TRUE(SwitchesWithinASecond(run, 1)) << "tab 2 (the hung one)";
+  EXPECT_TRUE(SwitchesWithinASecond(run, 0)) << "tab 1 again";
+
+  // Moving the main window nudges every hosted window, the hung one included.
+  RECT mr;
+  GetWindowRect(run.Main(), &mr);
+  SetWindowPos(run.Main(), nullptr, mr.left + 30, mr.top + 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  EXPECT_TRUE(MainWindowAnswers(run)) << "moving the main window froze the program";
+  EXPECT_TRUE(SwitchesWithinASecond(run, 1));
+  EXPECT_TRUE(SwitchesWithinASecond(run, 0));
+
+  // Once the hung client is ended, its tab goes as usual.
+  HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, hungPid);
+  ASSERT_NE(p, nullptr);
+  TerminateProcess(p, 1);
+  WaitForSingleObject(p, 5000);
+  CloseHandle(p);
+  EXPECT_TRUE(support::WaitFor([&] { return run.Tabs().size() == 2; }, 5000));
+  EXPECT_EQ(run.HostOf(first), 1);
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+#pragma once
+// Starting copies of tandrel.exe for the shell tests and finding their windows.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace shell_test {
+
+// MD5 of the bytes "Tandrel", from python3 -c "import hashlib;print(hashlib.md5(b'Tandrel').hexdigest())".
+constexpr char kInstanceEventName[] = "0d29340f92752b34cfab085d81d4178c";
+
+struct Files { bool skinLibrary = true; bool skinFile = true; };
+// Copies tandrel.exe (as exeName) and the chosen shipped files into dir; the exe's path.
+std::string InstallProgram(const std::string& dir, const std::string& exeName = "tandrel.exe",
+                           Files files = Files());
+support::Process StartProgram(const std::string& exePath);
+
+// Top-level windows of the process (visibleOnly: only those shown).
+std::vector<HWND> WindowsOf(DWORD pid, bool visibleOnly);
+HWND FindWindowOf(DWORD pid, const char* className, const char* title);
+// The shortcut question ("提示信息" message box) of the process, waiting up to timeoutMs.
+HWND WaitForQuestion(DWORD pid, DWORD timeoutMs);
+// The shown main window of the process, or null.
+HWND MainWindowOf(DWORD pid);
+// The main window once it is shown; a shortcut question on the way is answered Cancel.
+HWND WaitForMainWindow(DWORD pid, DWORD timeoutMs);
+// The text of a message box (its static text).
+std::string MessageBoxText(HWND box);
+bool InstanceEventExists();
+
+// The notification-area icons shown now, as screen rectangles.
+std::vector<RECT> TrayIcons();
+// Real mouse input at a screen point: move, then press and release the button.
+void ClickScreen(int x, int y, bool right);
+
+// Ends the process if it is still running (a test that failed half-way).
+struct ProgramGuard {
+  support::Process& process;
+  ~ProgramGuard() { support::EndProcessAndWait(process); }
+};
+
+}  // namespace shell_test
