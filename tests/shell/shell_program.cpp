@@ -163,6 +163,20 @@ bool ChangedBox(const TrayArea& before, const TrayArea& after, RECT* box) {
   return any;
 }
 
+// The notification area once it has stopped changing (an icon of a program that has just
+// ended goes a moment later).
+TrayArea SettledTray() {
+  TrayArea last = CaptureTrayArea();
+  int same = 0;
+  support::WaitFor([&] {
+    TrayArea now = CaptureTrayArea();
+    same = ChangedBox(last, now, nullptr) ? 0 : same + 1;
+    last = now;
+    return same >= 5;
+  }, 10000, 200);
+  return last;
+}
+
 bool WaitForNewTrayIcon(const TrayArea& before, DWORD timeoutMs, RECT* icon) {
   return support::WaitFor([&] { return ChangedBox(before, CaptureTrayArea(), icon); }, timeoutMs, 100);
 }

@@ -41,6 +41,9 @@ struct TrayArea {
 TrayArea CaptureTrayArea();
 // The bounding box (screen coordinates) of the pixels that differ; false when none do.
 bool ChangedBox(const TrayArea& before, const TrayArea& after, RECT* box);
+// The area once it has stopped changing (the icon of a program that has just ended goes a
+// moment later).
+TrayArea SettledTray();
 // Waits for an icon to appear in the area since `before`; its rectangle.
 bool WaitForNewTrayIcon(const TrayArea& before, DWORD timeoutMs, RECT* icon);
 // Real mouse input at a screen point: move, then press and release the button.

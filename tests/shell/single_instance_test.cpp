@@ -45,8 +45,7 @@ TEST(SingleInstance, SecondCopyEndsSilentlyWhileTheFirstRuns) {
   ASSERT_NE(main, nullptr);
   EXPECT_TRUE(InstanceEventExists());
   // Once the first copy's icon is shown, the tray must not change again.
-  support::PumpMessagesFor(1000);
-  const TrayArea tray = CaptureTrayArea();
+  const TrayArea tray = SettledTray();
 
   for (const std::string& path : {exe, renamed}) {
     support::Process second = StartProgram(path);

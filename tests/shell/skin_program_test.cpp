@@ -56,7 +56,7 @@ TEST(SkinAtStart, WithoutTheLibraryTheProgramStopsWithTheFatalBox) {
   support::TempDir dir;
   Files files;
   files.skinLibrary = false;
-  const TrayArea tray = CaptureTrayArea();
+  const TrayArea tray = SettledTray();
   support::Process program = StartProgram(InstallProgram(dir.path(), "tandrel.exe", files));
   ProgramGuard guard{program};
   HWND box = nullptr;

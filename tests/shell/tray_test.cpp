@@ -22,20 +22,6 @@ struct RunningProgram {
 };
 
 // Starts the program and finds its icon: the one that appeared with it.
-// The notification area once it has stopped changing (an icon of a program that has just
-// ended goes a moment later).
-TrayArea SettledTray() {
-  TrayArea last = CaptureTrayArea();
-  int same = 0;
-  support::WaitFor([&] {
-    TrayArea now = CaptureTrayArea();
-    same = ChangedBox(last, now, nullptr) ? 0 : same + 1;
-    last = now;
-    return same >= 5;
-  }, 10000, 200);
-  return last;
-}
-
 void Start(RunningProgram& program) {
   program.trayBefore = SettledTray();
   program.process = StartProgram(InstallProgram(program.dir.path()));
