@@ -9,28 +9,27 @@
 
 #include "program_process.h"
 
-using apptest::FileExists;
 using apptest::ProgramProcess;
+using support::FileExists;
 
 namespace {
 
-const std::string kExe = apptest::WinePath(TANDREL_EXE_PATH);
-
-// Copies tandrel.exe into a fresh directory and returns the copy's path.
-std::string CopyProgram(std::string* directory) {
-  *directory = apptest::FreshDirectory("tandrel_main_window");
-  std::string copy = *directory + "\\tandrel.exe";
-  EXPECT_TRUE(CopyFileA(kExe.c_str(), copy.c_str(), FALSE)) << kExe;
+// Copies the program as it ships (tandrel.exe, the skin library and the default skin)
+// into the test's directory and returns the copy's path.
+std::string CopyProgram(const support::TempDir& dir) {
+  for (const char* name : {"SkinH_EL.dll", "sefds.she"}) {
+    const std::string from = support::BinDir() + "\\" + name;
+    if (FileExists(from)) {
+      EXPECT_TRUE(support::CopyFileTo(from, dir.File(name))) << name;
+    }
+  }
+  std::string copy = dir.File("tandrel.exe");
+  EXPECT_TRUE(support::CopyFileTo(support::BinDir() + "\\tandrel.exe", copy));
   return copy;
 }
 
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds = 5000) {
-  const ULONGLONG deadline = GetTickCount64() + milliseconds;
-  while (!condition()) {
-    if (GetTickCount64() >= deadline) return false;
-    Sleep(20);
-  }
-  return true;
+  return support::WaitFor(condition, milliseconds);
 }
 
 struct ChildInfo {
@@ -115,10 +114,13 @@ Screen Capture(const RECT& r) {
   return s;
 }
 
-// Leaves the picture in the build tree for a person to look at.
+// Leaves the picture of the window in the build tree for a person to look at, always
+// under the same name (the support library's screenshots are of the whole desktop and
+// numbered).
 void SaveScreenshot(const Screen& s, const char* name) {
-  const char* dir = getenv("TANDREL_SCREENSHOT_DIR");
-  std::string directory = dir && *dir ? apptest::WinePath(dir) : apptest::WinePath(TANDREL_BUILD_DIR "/screenshots");
+  const char* fromBed = getenv("TANDREL_SCREENSHOT_DIR");
+  const std::string directory =
+      fromBed && *fromBed ? support::ToWindowsPath(fromBed) : support::BuildDir() + "\\screenshots";
   CreateDirectoryA(directory.c_str(), nullptr);
   std::vector<std::uint32_t> bgra(s.pixels);
   for (std::uint32_t& p : bgra) p |= 0xFF000000u;
@@ -148,17 +150,17 @@ class MainWindowTest : public ::testing::Test {
 };
 
 TEST_F(MainWindowTest, StartsLaidOutOnTheScreenDeletingOnlyTheStaleUpdater) {
-  std::string dir;
-  std::string exe = CopyProgram(&dir);
-  ASSERT_TRUE(apptest::WriteFileBytes(dir + "\\gxcx.exe", "old updater"));
-  ASSERT_TRUE(apptest::WriteFileBytes(dir + "\\Hgxcx.exe", "current updater"));
+  support::TempDir dir;
+  std::string exe = CopyProgram(dir);
+  ASSERT_TRUE(support::WriteWholeFile(dir.File("gxcx.exe"), "old updater"));
+  ASSERT_TRUE(support::WriteWholeFile(dir.File("Hgxcx.exe"), "current updater"));
   ProgramProcess program;
   ASSERT_TRUE(program.Start(exe));
   HWND main = program.WaitForMainWindow(60000);
   ASSERT_NE(main, nullptr);
 
-  EXPECT_FALSE(FileExists(dir + "\\gxcx.exe"));
-  EXPECT_TRUE(FileExists(dir + "\\Hgxcx.exe"));
+  EXPECT_FALSE(FileExists(dir.File("gxcx.exe")));
+  EXPECT_TRUE(FileExists(dir.File("Hgxcx.exe")));
 
   // The real window's outer rectangle, read back from the system.
   RECT window{};
@@ -191,16 +193,19 @@ TEST_F(MainWindowTest, StartsLaidOutOnTheScreenDeletingOnlyTheStaleUpdater) {
   EXPECT_EQ(hint->rect.top, 239);
   EXPECT_EQ(plus->rect.left, 82 + 457 - 24);
   EXPECT_EQ(plus->rect.top, 255);
-  // The tab template lies hidden in the strip.
-  HWND tab = GetWindow(strip->hwnd, GW_CHILD);
-  ASSERT_NE(tab, nullptr);
-  EXPECT_FALSE(IsWindowVisible(tab));
-  EXPECT_FALSE(IsWindowEnabled(tab));
+  // The tab template lies hidden and disabled in the strip, under the tabs made from it.
+  std::vector<ChildInfo> inStrip = DirectChildren(strip->hwnd);
+  EXPECT_TRUE(Find(inStrip, [](const ChildInfo& c) {
+    return c.rect.left == 1 && c.rect.top == 2 && c.rect.right == 81 && c.rect.bottom == 82 &&
+           !IsWindowVisible(c.hwnd) && !IsWindowEnabled(c.hwnd);
+  }));
 
   // What the user sees, sampled at points computed from the layout.
   const RECT stripArea = ClientToScreenRect(main, {10, 100, 70, 500});
   const RECT panelArea = ClientToScreenRect(main, {1010, 20, 1130, 400});
-  const RECT noticeArea = ClientToScreenRect(main, {0, 600, 1152, 620});
+  RECT client{};
+  GetClientRect(main, &client);  // the bar is as wide as the window, so the frame cuts it
+  const RECT noticeArea = ClientToScreenRect(main, {0, 600, client.right, 620});
   const RECT noticeText = ClientToScreenRect(main, {0, 600, 500, 620});
   const RECT hintArea = ClientToScreenRect(main, hint->rect);
   const RECT plusArea = ClientToScreenRect(main, plus->rect);
@@ -208,16 +213,16 @@ TEST_F(MainWindowTest, StartsLaidOutOnTheScreenDeletingOnlyTheStaleUpdater) {
   // Painting finishes a moment after the window shows.
   WaitFor([&] {
     screen = Capture(window);
-    return screen.Count(noticeArea, Rgb(72, 149, 227)) > 1152 * 20 / 2;
+    return screen.Count(noticeArea, Rgb(72, 149, 227)) > client.right * 20 / 2;
   });
   SaveScreenshot(screen, "main_window.png");
   const int stripPixels = (stripArea.right - stripArea.left) * (stripArea.bottom - stripArea.top);
   const int panelPixels = (panelArea.right - panelArea.left) * (panelArea.bottom - panelArea.top);
   EXPECT_EQ(screen.Count(stripArea, Rgb(128, 128, 128)), stripPixels);
   EXPECT_EQ(screen.Count(panelArea, Rgb(245, 245, 245)), panelPixels);
-  EXPECT_GT(screen.Count(noticeArea, Rgb(72, 149, 227)), 1152 * 20 * 3 / 4);
+  EXPECT_GT(screen.Count(noticeArea, Rgb(72, 149, 227)), client.right * 20 * 3 / 4);
   EXPECT_GT(screen.CountNear(noticeText, Rgb(255, 255, 255)), 40);          // the white notice text
-  EXPECT_EQ(screen.CountNear(ClientToScreenRect(main, {700, 600, 1152, 620}), Rgb(255, 255, 255)), 0);  // left-aligned
+  EXPECT_EQ(screen.CountNear(ClientToScreenRect(main, {700, 600, 1100, 620}), Rgb(255, 255, 255)), 0);  // left-aligned
   EXPECT_GT(screen.CountNear(hintArea, Rgb(128, 128, 128)), 300);           // the large grey hint
   EXPECT_GT(screen.Count(plusArea, Rgb(26, 173, 25)), 48 * 48 / 2);      // the green disc
   EXPECT_GT(screen.Count(plusArea, Rgb(255, 255, 255)), 100);           // and its white plus
@@ -256,8 +261,8 @@ bool ShowAndActivate(HWND main) {
 }
 
 TEST_F(MainWindowTest, CloseBoxAltF4AndEscOnlyHideTheWindow) {
-  std::string dir;
-  std::string exe = CopyProgram(&dir);
+  support::TempDir dir;
+  std::string exe = CopyProgram(dir);
   ProgramProcess program;
   ASSERT_TRUE(program.Start(exe));
   HWND main = program.WaitForMainWindow(60000);
