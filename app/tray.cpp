@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "app/main_form.h"
+#include "app/resources.h"
 #include "host/instance_host.h"
 #include "util/input_hooks.h"
 #include "util/unique_resource.h"
@@ -26,34 +27,10 @@ bool iconShown = false;
 
 bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
-struct GroupName {
-  bool found = false;
-  bool isId = false;
-  WORD id = 0;
-  char name[256] = {};
-};
-
-BOOL CALLBACK TakeFirstGroup(HMODULE, LPCSTR, LPSTR name, LONG_PTR param) noexcept {
-  auto* group = reinterpret_cast<GroupName*>(param);
-  group->found = true;
-  if (IS_INTRESOURCE(name)) {
-    group->isId = true;
-    group->id = LOWORD(reinterpret_cast<ULONG_PTR>(name));
-  } else {
-    lstrcpynA(group->name, name, sizeof group->name);
-  }
-  return FALSE;  // the first group is the program's icon
-}
-
-Bytes ResourceBytes(HMODULE module, LPCSTR name, LPCSTR type) {
-  HRSRC info = FindResourceA(module, name, type);
-  if (!info) return {};
-  HGLOBAL loaded = LoadResource(module, info);
-  const void* data = loaded ? LockResource(loaded) : nullptr;
-  DWORD size = SizeofResource(module, info);
-  if (!data || size == 0) return {};
-  const auto* p = static_cast<const std::uint8_t*>(data);
-  return Bytes(p, p + size);
+std::uint32_t Little(const Bytes& b, std::size_t at, int size) {
+  std::uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = (value << 8) | b[at + i];
+  return value;
 }
 
 }  // namespace
@@ -70,21 +47,22 @@ Text CutTrayTip(const Text& tip) {
   return tip.substr(0, end);
 }
 
-Bytes TrayIconData() {
-  HMODULE module = GetModuleHandleA(nullptr);
-  GroupName group;
-  EnumResourceNamesA(module, RT_GROUP_ICON, TakeFirstGroup, reinterpret_cast<LONG_PTR>(&group));
-  if (!group.found) return {};
-  Bytes directory = ResourceBytes(module, group.isId ? MAKEINTRESOURCEA(group.id) : group.name,
-                                  RT_GROUP_ICON);
-  if (directory.empty()) return {};
-  int imageId = LookupIconIdFromDirectoryEx(directory.data(), TRUE, kIconSize, kIconSize,
-                                            LR_DEFAULTCOLOR);
-  if (imageId <= 0) return {};
-  return ResourceBytes(module, MAKEINTRESOURCEA(imageId), RT_ICON);
+Bytes TrayIconData() { return LoadResourceBytes(kProgramIconFileId); }
+
+Bytes FirstIconImage(const Bytes& iconFile) {
+  // ICONDIR: reserved 0, type 1, count; then 16-byte entries with size at 8 and offset at 12.
+  if (iconFile.size() < 22 || Little(iconFile, 0, 2) != 0 || Little(iconFile, 2, 2) != 1 ||
+      Little(iconFile, 4, 2) == 0) {
+    return {};
+  }
+  const std::uint32_t size = Little(iconFile, 14, 4);
+  const std::uint32_t offset = Little(iconFile, 18, 4);
+  if (size == 0 || offset > iconFile.size() || size > iconFile.size() - offset) return {};
+  return Bytes(iconFile.begin() + offset, iconFile.begin() + offset + size);
 }
 
-bool SetTrayIcon(HWND window, const Bytes& iconImage, const Text& tip) {
+bool SetTrayIcon(HWND window, const Bytes& iconFile, const Text& tip) {
+  Bytes iconImage = FirstIconImage(iconFile);
   if (iconImage.empty()) return false;
   util::UniqueIcon icon(CreateIconFromResourceEx(const_cast<PBYTE>(iconImage.data()),
                                                  static_cast<DWORD>(iconImage.size()), TRUE,

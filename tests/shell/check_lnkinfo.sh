@@ -19,5 +19,8 @@ expect() {
   fi
 }
 expect 'Working directory' 'D:\Apps\X\'
-expect 'Icon location' 'D:\Apps\X\tandrel.exe,0'
+# "D:\Apps\X\tandrel.exe,0" is stored as a location and an index.
+expect 'Local path' 'D:\Apps\X\tandrel.exe'
+expect 'Icon location' 'D:\Apps\X\tandrel.exe'
+expect 'Icon index' '0'
 exit $fail

@@ -47,7 +47,7 @@ TEST(HostedRelease, HostedAndLoginWindowsGoBackToTheDesktopAndTheirClientsRun) {
   SetParent(login, main);
   EnableWindow(hosted, FALSE);
   ShowWindow(hosted, SW_HIDE);
-  ASSERT_TRUE(support::WaitFor([&] { return GetParent(hosted) == pane && !IsWindowEnabled(hosted); }, 5000));
+  ASSERT_TRUE(support::WaitFor([&] { return GetAncestor(hosted, GA_PARENT) == pane && !IsWindowEnabled(hosted); }, 5000));
   {
     std::lock_guard<std::mutex> lock(host::Registry().listLock);
     host::Registry().hostedWindows = {hosted};

@@ -31,8 +31,21 @@ HWND WaitForMainWindow(DWORD pid, DWORD timeoutMs);
 std::string MessageBoxText(HWND box);
 bool InstanceEventExists();
 
-// The notification-area icons shown now, as screen rectangles.
-std::vector<RECT> TrayIcons();
+// The right end of the taskbar, where Wine's desktop draws the notification-area icons (it
+// draws them itself: they are no windows that could be enumerated). Icons are found as the
+// pixels that changed between two captures.
+struct TrayArea {
+  RECT area{};
+  std::vector<DWORD> pixels;  // 0x00RRGGBB, row by row
+};
+TrayArea CaptureTrayArea();
+// The bounding box (screen coordinates) of the pixels that differ; false when none do.
+bool ChangedBox(const TrayArea& before, const TrayArea& after, RECT* box);
+// The area once it has stopped changing (the icon of a program that has just ended goes a
+// moment later).
+TrayArea SettledTray();
+// Waits for an icon to appear in the area since `before`; its rectangle.
+bool WaitForNewTrayIcon(const TrayArea& before, DWORD timeoutMs, RECT* icon);
 // Real mouse input at a screen point: move, then press and release the button.
 void ClickScreen(int x, int y, bool right);
 

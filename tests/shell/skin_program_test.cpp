@@ -56,7 +56,7 @@ TEST(SkinAtStart, WithoutTheLibraryTheProgramStopsWithTheFatalBox) {
   support::TempDir dir;
   Files files;
   files.skinLibrary = false;
-  const size_t iconsBefore = TrayIcons().size();
+  const TrayArea tray = SettledTray();
   support::Process program = StartProgram(InstallProgram(dir.path(), "tandrel.exe", files));
   ProgramGuard guard{program};
   HWND box = nullptr;
@@ -70,13 +70,13 @@ TEST(SkinAtStart, WithoutTheLibraryTheProgramStopsWithTheFatalBox) {
   EXPECT_NE(text.find("无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“SkinH_AttachEx”"), std::string::npos) << text;
   // The guard has run before, the tray icon would only come later.
   EXPECT_TRUE(InstanceEventExists());
-  EXPECT_EQ(TrayIcons().size(), iconsBefore);
+  EXPECT_FALSE(ChangedBox(tray, CaptureTrayArea(), nullptr));
 
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   DWORD code = 0;
   ASSERT_TRUE(support::WaitForExit(program, 10000, &code)) << "the process went on after the fatal box";
   EXPECT_NE(code, 0u);
-  EXPECT_EQ(TrayIcons().size(), iconsBefore);
+  EXPECT_FALSE(ChangedBox(tray, CaptureTrayArea(), nullptr));
 }
 
 }  // namespace
