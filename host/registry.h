@@ -33,9 +33,22 @@ struct InstanceRegistry {
   // Copies for readers.
   std::vector<TabPtr> Tabs() const;
   std::vector<HWND> HostedWindows() const;
+
+  // One locked step each; positions are 1-based, out of range gives null / nothing.
+  int TabCount() const;
+  int HostedWindowCount() const;
+  TabPtr TabAt(int position) const;
+  HWND HostedWindowAt(int position) const;
+  int AppendTab(TabPtr tab);  // returns the new number of tabs
+  void AppendHostedWindow(HWND window);
+  // Takes element `position` out of tabs and out of hostedWindows; later ones move up.
+  void TakeOut(int position);
 };
 
 InstanceRegistry& Registry();
+
+// Top of the tab at `position`: (position - 1) * 80 + 2.
+int TabTop(int position);
 
 void OnHostWindowCreated(int k);  // k = 1..6
 void CreateTab();

@@ -20,6 +20,9 @@ HWND SetParentWindow(HWND child, HWND newParent);
 // Width/height < 0 mean "keep"; MoveWindow with repaint.
 constexpr int kKeep = -1;
 bool MoveWindowKeep(HWND window, int x, int y, int width = kKeep, int height = kKeep);
+// The same move without waiting for the window's thread (SetWindowPos with
+// SWP_ASYNCWINDOWPOS): for the user-interface thread, where a hung client must not stall us.
+bool MoveWindowKeepAsync(HWND window, int x, int y, int width = kKeep, int height = kKeep);
 HWND WindowUnderCursor();
 Offset CursorOffsetInWindow(HWND window);
 DWORD ProcessIdOfWindow(HWND window);
@@ -30,5 +33,15 @@ HWND ActivateWindow(HWND window);
 
 // Decimal text of a handle, as the liveness test writes it.
 Text HandleText(HWND window);
+
+// Thin wrappers, so that host/ names every platform call on foreign windows here.
+bool WindowExists(HWND window);                    // IsWindow
+bool WindowVisible(HWND window);                   // IsWindowVisible
+void ShowWindowNormal(HWND window);                // ShowWindow, command 1
+void SetWindowEnabled(HWND window, bool enabled);  // EnableWindow
+void MinimiseWindow(HWND window);                  // CloseWindow
+void RestoreWindow(HWND window);                   // OpenIcon
+DWORD OwnProcessId();                              // GetCurrentProcessId
+void TrimWorkingSet();                             // SetProcessWorkingSetSize(self, -1, -1)
 
 }  // namespace host
