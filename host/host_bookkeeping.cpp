@@ -6,8 +6,6 @@
 
 namespace host {
 
-int TabTop(int position) { return (position - 1) * kTabPitch + kTabFirstTop; }
-
 Text TabTag(int position) { return std::to_string(position); }
 
 bool InButtonBand(int x, int y, int paneWidth) {

@@ -5,17 +5,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "host/registry.h"
 #include "util/text.h"
 
 namespace host {
 
-constexpr int kTabPitch = 80;
-constexpr int kTabFirstTop = 2;
 constexpr int kLoginWindowX = 380;
 constexpr int kLoginWindowY = 76;
 
-// Top of the tab at 1-based position n: (n - 1) * 80 + 2.
-int TabTop(int position);
+// TabTop(n), the top of the tab at position n, comes with the registry.
 // The tag a tab at position n carries: n as decimal text.
 Text TabTag(int position);
 
