@@ -273,6 +273,9 @@ bool TandrelRun::Start(const Options& options) {
     support::SaveScreenshotOfCurrentTest("start");
     return false;
   }
+  // The host set-up enables every tab 1000 ms after loading the host windows; a click on
+  // the add tab before that would have its disabled tabs enabled again under it.
+  support::PumpMessagesFor(1500);
   return true;
 }
 
