@@ -64,6 +64,7 @@ TEST(Removal, SecondOfThreeGoneClosesUpTabsAndPanes) {
 
   EXPECT_TRUE(run.WaitForHosted(hosted[2].window, 2, 3000)) << "the third window moves into host 2";
   EXPECT_EQ(run.HostOf(hosted[0].window), 1);
+  EXPECT_TRUE(support::WaitFor([&] { return run.VisibleHostCount() == 1; }, 2000));
   EXPECT_TRUE(hosttest::HasVisibleStyle(run.Host(1)));
   for (int k = 2; k <= 6; ++k) EXPECT_FALSE(hosttest::HasVisibleStyle(run.Host(k))) << "host " << k;
   EXPECT_TRUE(support::WaitFor([&] { return run.TabBackground(after[0]) == hosttest::kSelected; }, 3000));
