@@ -9,6 +9,7 @@
 #include "host/foreign_calls.h"
 #include "host/host_bookkeeping.h"
 #include "host/host_state.h"
+#include "host/hung_clients.h"
 #include "host/instance_host.h"
 #include "host/registry.h"
 #include "host/window_ops.h"
@@ -125,6 +126,10 @@ void AdoptionCycle() {
       break;  // at most one removal per cycle
     }
   }
+
+  std::vector<HWND> held = reg.HostedWindows();
+  if (HWND login = reg.loginWindow.load(); Found(login) && IsWindow(login)) held.push_back(login);
+  KeepInputFromHungClients(held);
 
   reg.cycleRunning = 0;
 }
