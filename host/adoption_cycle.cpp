@@ -9,6 +9,7 @@
 #include "host/foreign_calls.h"
 #include "host/host_bookkeeping.h"
 #include "host/host_state.h"
+#include "host/hung_clients.h"
 #include "host/instance_host.h"
 #include "host/registry.h"
 #include "host/window_ops.h"
@@ -57,10 +58,7 @@ void Adopt(HWND w) {
     util::Delay(kVisibilityPollMs);
   }
   MoveWindowKeep(w, 0, 0, program.paneWidth, program.paneHeight);
-  {
-    std::lock_guard<std::mutex> l(reg.listLock);
-    reg.hostedWindows.push_back(w);
-  }
+  reg.AppendHostedWindow(w);
   reg.currentWindow = w;
   ++adoptionSerial;
 
@@ -129,6 +127,10 @@ void AdoptionCycle() {
     }
   }
 
+  std::vector<HWND> held = reg.HostedWindows();
+  if (HWND login = reg.loginWindow.load(); Found(login) && IsWindow(login)) held.push_back(login);
+  KeepInputFromHungClients(held);
+
   reg.cycleRunning = 0;
 }
 
@@ -137,21 +139,12 @@ void RemoveInstance(int position) {
   --reg.hostedCount;
   RequestTabDestruction(position);
 
-  std::vector<TabPtr> tabs;
-  std::vector<HWND> hosted;
-  RemovalPlan plan;
-  {
-    std::lock_guard<std::mutex> l(reg.listLock);
-    plan = PlanRemoval(static_cast<int>(reg.tabs.size()), position);
-    if (position >= 1 && static_cast<size_t>(position) <= reg.tabs.size()) {
-      reg.tabs.erase(reg.tabs.begin() + (position - 1));
-    }
-    if (position >= 1 && static_cast<size_t>(position) <= reg.hostedWindows.size()) {
-      reg.hostedWindows.erase(reg.hostedWindows.begin() + (position - 1));
-    }
-    tabs = reg.tabs;
-    hosted = reg.hostedWindows;
-  }
+  // Only this thread takes elements out, so the count before and the lists after belong
+  // together even though each is read under its own hold of the lock.
+  const RemovalPlan plan = PlanRemoval(reg.TabCount(), position);
+  reg.TakeOut(position);
+  const std::vector<TabPtr> tabs = reg.Tabs();
+  const std::vector<HWND> hosted = reg.HostedWindows();
 
   const int n = static_cast<int>(tabs.size());
   if (plan.panesLeft) {

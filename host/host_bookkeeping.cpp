@@ -15,9 +15,13 @@ bool InButtonBand(int x, int y, int paneWidth) {
 bool InCloseBox(int x, int y, int paneWidth) { return x > paneWidth - 32 && y < 25; }
 
 MouseGuardDecision DecideMouseGuard(std::int32_t currentWindow, std::int32_t windowUnderPointer,
-                                    int button, int action, int x, int y, int paneWidth) {
+                                    std::int32_t currentParent, bool currentDisabled, int button,
+                                    int action, int x, int y, int paneWidth) {
   MouseGuardDecision d;
-  if (currentWindow <= 0 || windowUnderPointer != currentWindow) return d;
+  if (currentWindow <= 0) return d;
+  const bool overCurrent = windowUnderPointer == currentWindow ||
+                           (currentDisabled && currentParent > 0 && windowUnderPointer == currentParent);
+  if (!overCurrent) return d;
   d.act = true;
   d.disable = InButtonBand(x, y, paneWidth);
   d.endProcess = button == 1 && action == 1 && InCloseBox(x, y, paneWidth);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "host/registry.h"
 #include "util/text.h"
 
 namespace host {
@@ -12,7 +13,7 @@ namespace host {
 constexpr int kLoginWindowX = 380;
 constexpr int kLoginWindowY = 76;
 
-// TabTop, the top of the tab at a position, lives with the registry (host/registry.h).
+// TabTop(n), the top of the tab at position n, comes with the registry.
 // The tag a tab at position n carries: n as decimal text.
 Text TabTag(int position);
 
@@ -27,9 +28,14 @@ struct MouseGuardDecision {
   bool disable = false;      // disable it (else enable it)
   bool endProcess = false;   // a left press in the close box
 };
-// currentWindow and windowUnderPointer as the signed 32-bit values the hook reports.
+// Window values are the signed 32-bit handles the hook reports. The window under the
+// pointer comes from WindowFromPoint, which passes over disabled child windows and gives
+// their parent: while the guard keeps the current window disabled, its host window under
+// the pointer counts as the current window, or the window would never be enabled again
+// (and the close box, right of the band, would not work after the pointer crossed it).
 MouseGuardDecision DecideMouseGuard(std::int32_t currentWindow, std::int32_t windowUnderPointer,
-                                    int button, int action, int x, int y, int paneWidth);
+                                    std::int32_t currentParent, bool currentDisabled, int button,
+                                    int action, int x, int y, int paneWidth);
 
 enum class TabClickAction {
   kNothing,       // the tab is already selected

@@ -63,11 +63,13 @@ void PaneMouseGuard(int button, int action, const Text& pointText) {
   HWND current = Registry().currentWindow.load();
   if (!Found(current)) return;
   const auto under = static_cast<std::int32_t>(util::TextToInteger(util::TextBefore(pointText, "|")));
-  if (under != HandleValue(current)) return;
+  // Reading the parent and the enabled state asks nothing of the client.
+  const std::int32_t parent = HandleValue(GetAncestor(current, GA_PARENT));
+  const bool disabled = !IsWindowEnabled(current);
+  if (!DecideMouseGuard(HandleValue(current), under, parent, disabled, 0, 0, 0, 0, 0).act) return;
   const Offset offset = CursorOffsetInWindow(current);
-  const MouseGuardDecision d = DecideMouseGuard(HandleValue(current), under, button, action,
-                                                offset.x, offset.y, Program().paneWidth);
-  if (!d.act) return;
+  const MouseGuardDecision d = DecideMouseGuard(HandleValue(current), under, parent, disabled, button,
+                                                action, offset.x, offset.y, Program().paneWidth);
   EnableWindowAsync(current, !d.disable);
   // The press still reaches the client; the cycle drops the tab once the window has gone.
   if (d.endProcess) EndProcess(ProcessIdOfWindow(current));

@@ -41,25 +41,33 @@ TEST(PointerGuard, ButtonBandAndCloseBoxBoundaries) {
 
 TEST(PointerGuard, OnlyTheCurrentWindowAndOnlyALeftPressEnds) {
   struct Case {
-    int current, under, button, action, x, y;
+    int current, under;
+    bool disabled;
+    int button, action, x, y;
     bool act, disable, end;
   };
+  // The current window 100 lies in host window 50.
   const Case cases[] = {
-      {0, 0, 1, 1, kPane - 31, 24, false, false, false},        // nothing current
-      {-5, -5, 1, 1, kPane - 31, 24, false, false, false},      // not a found handle
-      {100, 200, 1, 1, kPane - 31, 24, false, false, false},    // another window (login window)
-      {100, 100, 1, 1, kPane - 31, 24, true, false, true},      // left press in the close box
-      {100, 100, 2, 1, kPane - 31, 24, true, false, false},     // right press
-      {100, 100, 1, 2, kPane - 31, 24, true, false, false},     // left release
-      {100, 100, 0, 0, kPane - 31, 24, true, false, false},     // move
-      {100, 100, 1, 1, kPane - 32, 24, true, false, false},
-      {100, 100, 1, 1, kPane - 31, 25, true, false, false},
-      {100, 100, 0, 0, kPane - 149, 30, true, true, false},     // move into the band
-      {100, 100, 1, 1, kPane - 100, 10, true, true, false},     // press in the band
+      {0, 0, false, 1, 1, kPane - 31, 24, false, false, false},       // nothing current
+      {-5, -5, false, 1, 1, kPane - 31, 24, false, false, false},     // not a found handle
+      {100, 200, false, 1, 1, kPane - 31, 24, false, false, false},   // another window (login window)
+      {100, 200, true, 1, 1, kPane - 31, 24, false, false, false},
+      {100, 100, false, 1, 1, kPane - 31, 24, true, false, true},     // left press in the close box
+      {100, 100, false, 2, 1, kPane - 31, 24, true, false, false},    // right press
+      {100, 100, false, 1, 2, kPane - 31, 24, true, false, false},    // left release
+      {100, 100, false, 0, 0, kPane - 31, 24, true, false, false},    // move
+      {100, 100, false, 1, 1, kPane - 32, 24, true, false, false},
+      {100, 100, false, 1, 1, kPane - 31, 25, true, false, false},
+      {100, 100, false, 0, 0, kPane - 149, 30, true, true, false},    // move into the band
+      {100, 100, false, 1, 1, kPane - 100, 10, true, true, false},    // press in the band
+      // Disabled, the window is passed over and its host is under the pointer.
+      {100, 50, true, 0, 0, kPane - 150, 30, true, false, false},     // leaving the band enables
+      {100, 50, true, 1, 1, kPane - 31, 24, true, false, true},       // the close box still works
+      {100, 50, false, 0, 0, kPane - 149, 30, false, false, false},   // enabled: the host is the host
   };
   for (const Case& c : cases) {
-    const MouseGuardDecision d =
-        DecideMouseGuard(c.current, c.under, c.button, c.action, c.x, c.y, kPane);
+    const MouseGuardDecision d = DecideMouseGuard(c.current, c.under, 50, c.disabled, c.button,
+                                                  c.action, c.x, c.y, kPane);
     EXPECT_EQ(d.act, c.act) << c.current << " " << c.under << " " << c.button << c.action;
     EXPECT_EQ(d.disable, c.disable) << c.x << "," << c.y;
     EXPECT_EQ(d.endProcess, c.end) << c.button << c.action << " " << c.x << "," << c.y;

@@ -132,22 +132,41 @@ COLORREF ScreenPixel(int x, int y) {
   return result;
 }
 
+namespace {
+bool PointerAt(int x, int y) {
+  POINT p{};
+  return GetCursorPos(&p) && p.x == x && p.y == y;
+}
+}  // namespace
+
 void MovePointerTo(int screenX, int screenY) {
-  SetCursorPos(screenX, screenY);
-  // Two events at the point itself: a low-level hook sees an event before the pointer
-  // has moved, so the second one finds the pointer already there.
-  SendMouse(MOUSEEVENTF_MOVE);
-  support::PumpMessagesFor(30);
-  SendMouse(MOUSEEVENTF_MOVE);
-  support::PumpMessagesFor(30);
+  // Under Wine a warp of the X pointer can come back late as a motion to an older place:
+  // put the pointer there until it stays there.
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    SetCursorPos(screenX, screenY);
+    support::PumpMessagesFor(80);
+    if (PointerAt(screenX, screenY)) {
+      support::PumpMessagesFor(80);
+      if (PointerAt(screenX, screenY)) break;
+    }
+  }
+  // Then an event at the point itself: a low-level hook is called before the pointer
+  // moves, so a handler asking for the pointer's position during a move sees where it came
+  // from. A wheel turn happens where the pointer already is (the stand-in ignores it).
+  INPUT in = {};
+  in.type = INPUT_MOUSE;
+  in.mi.dwFlags = MOUSEEVENTF_WHEEL;
+  in.mi.mouseData = static_cast<DWORD>(WHEEL_DELTA);
+  SendInput(1, &in, sizeof in);
+  support::PumpMessagesFor(50);
 }
 
 void PressAt(int screenX, int screenY, bool rightButton) {
   MovePointerTo(screenX, screenY);
   SendMouse(rightButton ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN);
-  support::PumpMessagesFor(30);
+  support::PumpMessagesFor(40);
   SendMouse(rightButton ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP);
-  support::PumpMessagesFor(30);
+  support::PumpMessagesFor(40);
 }
 
 void KeyDown(WORD vk) {
@@ -273,6 +292,9 @@ bool TandrelRun::Start(const Options& options) {
     support::SaveScreenshotOfCurrentTest("start");
     return false;
   }
+  // The host set-up enables every tab 1000 ms after loading the host windows; a click on
+  // the add tab before that would have its disabled tabs enabled again under it.
+  support::PumpMessagesFor(1500);
   return true;
 }
 
@@ -352,7 +374,7 @@ COLORREF TandrelRun::TabCentre(HWND tab) const {
 
 void TandrelRun::ClickTab(HWND tab) const {
   const POINT p = ScreenPoint(tab, 40, 40);
-  standin::ClickAt(p.x, p.y);
+  PressAt(p.x, p.y);
 }
 
 bool TandrelRun::WaitForHosted(HWND window, int k, DWORD timeoutMs) const {

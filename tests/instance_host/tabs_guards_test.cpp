@@ -131,7 +131,7 @@ TEST(TabsAndGuards, AddTabWhileTheSixthIsBeingAdoptedLaunchesNothing) {
 
   // The sixth stops handling messages as soon as its main window shows: the adoption then
   // waits in the reparenting with six counted and five windows in the list.
-  standin::WriteScript(run.Client(), std::string(hosttest::kClientPlace) + "start main\nhang start+0 6000\n");
+  standin::WriteScript(run.Client(), std::string(hosttest::kClientPlace) + "start main\nhang 0 6000\n");
   support::Process sixth = support::StartProcess(run.Client().exePath);
   ASSERT_TRUE(sixth);
   ASSERT_TRUE(standin::WaitForLog(run.Client(), sixth.id, "hang", {}, 10000));
@@ -194,6 +194,10 @@ TEST(TabsAndGuards, PointerBandAndCloseBoxAtTheirExactBoundaries) {
                        .empty());
     }
   }
+  // Straight from the band (the window disabled) into the close box.
+  const POINT band = at(pw - 100, 10);
+  hosttest::MovePointerTo(band.x, band.y);
+  ASSERT_TRUE(support::WaitFor([&] { return !IsWindowEnabled(w); }, 2000));
   const POINT close = at(pw - 31, 24);
   hosttest::PressAt(close.x, close.y);
   EXPECT_TRUE(support::WaitFor([&] { return !hosttest::ProcessRunning(hosted[0].pid); }, 3000))
