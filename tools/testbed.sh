@@ -102,6 +102,8 @@ testbed_up() {
   wineserver -p >>"$TANDREL_TESTBED_LOG" 2>&1 || { _testbed_die "wineserver did not start (see $TANDREL_TESTBED_LOG)"; return 1; }
   "$TANDREL_WINE" wineboot >>"$TANDREL_TESTBED_LOG" 2>&1 </dev/null || true
   export TANDREL_SCREENSHOT_DIR="$build_dir/screenshots"
+  # Screenshots of an earlier run would be mistaken for this run's failures.
+  rm -rf "$TANDREL_SCREENSHOT_DIR"
   mkdir -p "$TANDREL_SCREENSHOT_DIR"
 }
 
