@@ -37,18 +37,14 @@ TEST(HungClient, OtherTabsStillSwitchWhileAHostedClientHangs) {
   ASSERT_NE(first, nullptr);
   ASSERT_TRUE(support::WaitFor([&] { return run.Tabs().size() == 2; }, 3000));
 
-  // The second stops handling messages a little after its adoption, for 12 seconds.
-  standin::WriteScript(run.Client(), std::string(hosttest::kClientPlace) + "start main\nhang main+3000 12000\n");
+  // The second stops handling messages a little after its adoption, for 20 seconds.
+  standin::WriteScript(run.Client(), std::string(hosttest::kClientPlace) + "start main\nhang main+3000 20000\n");
   DWORD hungPid = 0;
   HWND hung = run.StartClientAndWaitForAdoption(&hungPid);
   ASSERT_NE(hung, nullptr);
   ASSERT_TRUE(run.WaitForHosted(hung, 2));
   ASSERT_TRUE(support::WaitFor([&] { return run.Tabs().size() == 3; }, 3000));
-  // While the second is busy, the pointer over its pane: the guard and the re-fit act on it.
-  const POINT band = run.ScreenPoint(hung, run.PaneWidth() - 100, 10);
   ASSERT_TRUE(standin::WaitForLog(run.Client(), hungPid, "hang", {}, 10000));
-  hosttest::MovePointerTo(band.x, band.y);
-  hosttest::MovePointerTo(band.x - 200, band.y + 200);
 
   standin::WriteScript(run.Client(), std::string(hosttest::kClientPlace) + "start main\n");
   HWND third = run.StartClientAndWaitForAdoption();
@@ -76,7 +72,7 @@ TEST(HungClient, OtherTabsStillSwitchWhileAHostedClientHangs) {
   // showing the host window that holds it waits until the client answers again (seen here:
   // the switch completes when the hang ends), so there the check is only that it does.
   if (hosttest::UnderWine()) {
-    EXPECT_TRUE(Switches(run, 1, 15000)) << "the switch did not complete after the hang";
+    EXPECT_TRUE(Switches(run, 1, 25000)) << "the switch did not complete after the hang";
   } else {
     EXPECT_TRUE(Switches(run, 1)) << "tab 2 (the hung one)";
   }
