@@ -1,29 +1,25 @@
-// Process start: an empty main window titled "Tandrel" until the form exists.
+// Process start: program state, the main window, the message loop.
 #include <windows.h>
 
-namespace {
-LRESULT CALLBACK MainProc(HWND w, UINT m, WPARAM wp, LPARAM lp) noexcept {
-  if (m == WM_DESTROY) { PostQuitMessage(0); return 0; }
-  return DefWindowProcA(w, m, wp, lp);
-}
-}  // namespace
+#include "app/main_form.h"
+#include "app/program_state.h"
+#include "app/startup.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  WNDCLASSA wc{};
-  wc.lpfnWndProc = MainProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = "TandrelMainWindow";
-  RegisterClassA(&wc);
-  HWND w = CreateWindowExA(0, wc.lpszClassName, "Tandrel",
-                           WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
-                           CW_USEDEFAULT, CW_USEDEFAULT, 1104, 668, nullptr, nullptr, instance, nullptr);
-  ShowWindow(w, SW_SHOW);
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  form::InitialiseUiThread();
+  InitialiseProgramState();
+  // A normal end comes only from the system: the session ends (the process may be
+  // ended right after WM_ENDSESSION) or the main window is destroyed.
+  MainForm& f = Form();
+  f.MainWindow.onSessionEnded = [] { OnNormalEnd(); };
+  f.MainWindow.onDestroyed = [] { PostQuitMessage(0); };
+  LoadMainWindow();
+
   MSG msg;
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+  OnNormalEnd();
   return 0;
 }

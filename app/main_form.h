@@ -27,3 +27,7 @@ MainForm& Form();
 void LoadMainWindow();
 // Loads host window k (1..6) without owner; raises its created event.
 void LoadHostWindow(int k);
+
+// The side panel's click handlers.
+void OnLinkPictureClick();         // opens LinkAddress in the default browser
+void OnCustomisationLabelClick();  // the customisation notice with ContactText

@@ -1,5 +1,43 @@
+// The skin is drawn by SkinH_EL.dll, attached once at start. Without it start-up cannot go on.
 #include "app/skin_call.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+#include "app/main_form.h"
+
 namespace app {
-// Not built yet: windows stay unskinned.
-void ApplySkin(const Text&, const Text&) {}
+namespace {
+
+constexpr char kLibrary[] = "SkinH_EL.dll";
+constexpr char kExport[] = "SkinH_AttachEx";
+using AttachFunction = int(__stdcall*)(const char* path, const char* password);
+
+AttachFunction attach = nullptr;  // the library stays loaded for the life of the process
+
+[[noreturn]] void FailMissingExport() {
+  char detail[256];
+  std::snprintf(detail, sizeof detail, "无法找到指定DLL库文件“%s”中的输出命令“%s”", kLibrary, kExport);
+  const Text message = Text("运行时出错!\r\n\r\n") + detail;
+  MessageBoxA(Form().MainWindow.Handle(), message.c_str(), "Tandrel", MB_OK | MB_ICONERROR);
+  TerminateProcess(GetCurrentProcess(), 1);
+  ExitProcess(1);
+}
+
+}  // namespace
+
+void ApplySkin(const Text& skinFilePath, const Text& password) {
+  if (!attach) {
+    // By plain name: the standard search order starts with the program's directory.
+    HMODULE module = LoadLibraryA(kLibrary);
+    if (module) {
+      attach = reinterpret_cast<AttachFunction>(
+          reinterpret_cast<void*>(GetProcAddress(module, kExport)));
+    }
+    if (!attach) FailMissingExport();
+  }
+  attach(skinFilePath.c_str(), password.c_str());  // a skin that cannot be used changes nothing
+}
+
 }  // namespace app

@@ -1,9 +1,132 @@
+// The notification-area icon, its menu, and the one way the user ends the program.
 #include "app/tray.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstring>
+
+#include "app/main_form.h"
+#include "app/resources.h"
+#include "host/instance_host.h"
+#include "util/input_hooks.h"
+#include "util/unique_resource.h"
+
 namespace app {
-// Not built yet: no tray icon; the menu commands do nothing.
-void InstallTrayIcon() {}
-void OnTrayEvent(int) {}
-void ShowMainWindow() {}
-void OnShowWindowCommand() {}
-void OnExitCommand() {}
+namespace {
+
+constexpr UINT kTrayIconId = 100;
+constexpr UINT kTrayCallbackMessage = 0x8064;
+constexpr std::size_t kTipBytes = 62;
+constexpr int kIconSize = 48;
+constexpr DWORD kIconFormatVersion = 0x30000;
+constexpr char kTrayTip[] = "Tandrel";
+
+util::UniqueIcon shownIcon;  // the icon the shell currently shows for us
+bool iconShown = false;
+
+bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+std::uint32_t Little(const Bytes& b, std::size_t at, int size) {
+  std::uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = (value << 8) | b[at + i];
+  return value;
+}
+
+}  // namespace
+
+Text CutTrayTip(const Text& tip) {
+  if (tip.size() <= kTipBytes) return tip;
+  // Walk whole characters so the cut never splits a two-byte one.
+  std::size_t end = 0;
+  while (end < kTipBytes) {
+    std::size_t step = (IsLeadByte(static_cast<unsigned char>(tip[end])) && end + 1 < tip.size()) ? 2 : 1;
+    if (end + step > kTipBytes) break;
+    end += step;
+  }
+  return tip.substr(0, end);
+}
+
+Bytes TrayIconData() { return LoadResourceBytes(kProgramIconFileId); }
+
+Bytes FirstIconImage(const Bytes& iconFile) {
+  // ICONDIR: reserved 0, type 1, count; then 16-byte entries with size at 8 and offset at 12.
+  if (iconFile.size() < 22 || Little(iconFile, 0, 2) != 0 || Little(iconFile, 2, 2) != 1 ||
+      Little(iconFile, 4, 2) == 0) {
+    return {};
+  }
+  const std::uint32_t size = Little(iconFile, 14, 4);
+  const std::uint32_t offset = Little(iconFile, 18, 4);
+  if (size == 0 || offset > iconFile.size() || size > iconFile.size() - offset) return {};
+  return Bytes(iconFile.begin() + offset, iconFile.begin() + offset + size);
+}
+
+bool SetTrayIcon(HWND window, const Bytes& iconFile, const Text& tip) {
+  Bytes iconImage = FirstIconImage(iconFile);
+  if (iconImage.empty()) return false;
+  util::UniqueIcon icon(CreateIconFromResourceEx(const_cast<PBYTE>(iconImage.data()),
+                                                 static_cast<DWORD>(iconImage.size()), TRUE,
+                                                 kIconFormatVersion, kIconSize, kIconSize,
+                                                 LR_DEFAULTCOLOR));
+  if (!icon) return false;
+
+  NOTIFYICONDATAA data{};
+  data.cbSize = sizeof data;
+  data.hWnd = window;
+  data.uID = kTrayIconId;
+  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  data.uCallbackMessage = kTrayCallbackMessage;
+  data.hIcon = icon.get();
+  const Text cut = CutTrayTip(tip);
+  std::memcpy(data.szTip, cut.data(), cut.size());
+
+  // The shell's result is not examined: without an icon the program simply runs on.
+  Shell_NotifyIconA(iconShown ? NIM_MODIFY : NIM_ADD, &data);
+  iconShown = true;
+  shownIcon = std::move(icon);  // destroys the icon shown before, if any
+  return true;
+}
+
+void RemoveTrayIcon(HWND window) {
+  NOTIFYICONDATAA data{};
+  data.cbSize = sizeof data;
+  data.hWnd = window;
+  data.uID = kTrayIconId;
+  Shell_NotifyIconA(NIM_DELETE, &data);
+  iconShown = false;
+  shownIcon.reset();
+}
+
+void InstallTrayIcon() { SetTrayIcon(Form().MainWindow.Handle(), TrayIconData(), kTrayTip); }
+
+void ShowMainWindow() {
+  OpenIcon(Form().MainWindow.Handle());  // restores from minimised and activates
+  Form().MainWindow.SetVisible(true);
+}
+
+void OnTrayEvent(int argument) {
+  if (argument == 1) {
+    ShowMainWindow();
+  } else if (argument == 3) {
+    HWND main = Form().MainWindow.Handle();
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    // Foreground first, WM_NULL after: otherwise the menu stays open when the user clicks elsewhere.
+    SetForegroundWindow(main);
+    if (Form().TrayMenu) Form().TrayMenu->Popup(main, pointer.x - 5, pointer.y - 5, TPM_RIGHTALIGN);
+    PostMessageA(main, WM_NULL, 0, 0);
+  }
+  // 2 (double click) does nothing: the button-up messages around it show the window.
+}
+
+void OnShowWindowCommand() { ShowMainWindow(); }
+
+void OnExitCommand() {
+  util::RemoveMouseHook();
+  RemoveTrayIcon(Form().MainWindow.Handle());
+  host::ReleaseHostedWindows();
+  HANDLE self = OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId());
+  TerminateProcess(self ? self : GetCurrentProcess(), 0);
+}
+
 }  // namespace app

@@ -36,6 +36,8 @@ lines += ['"%s"="%s"' % (f, font) for f in faces]
 lines += ["", r"[HKEY_CURRENT_USER\Software\Wine\WineDbg]", '"ShowCrashDialog"=dword:00000000',
           "", r"[HKEY_CURRENT_USER\Software\Wine\Explorer]", '"Desktop"="Default"',
           "", r"[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops]", '"Default"="%s"' % size,
+          # The taskbar with its notification area (the tray icon lives there).
+          "", r"[HKEY_CURRENT_USER\Software\Wine\Explorer\Desktops\Default]", '"EnableShell"=dword:00000001',
           "", r"[HKEY_CURRENT_USER\Software\Wine\DllOverrides]", '"mscoree"=""', '"mshtml"=""',
           "", r"[HKEY_CURRENT_USER\Control Panel\International]", '"Locale"="00000804"', ""]
 with open(out, "wb") as f:
@@ -77,7 +79,7 @@ testbed_up() {
   [ -s "$fdfile" ] || { _testbed_die "Xvfb gave no display number"; return 1; }
   export DISPLAY=":$(tr -d '\n' <"$fdfile")"
 
-  if [ ! -f "$root/.prefix-ready" ] || [ "$(cat "$root/.prefix-ready")" != "$arch $size" ]; then
+  if [ ! -f "$root/.prefix-ready" ] || [ "$(cat "$root/.prefix-ready")" != "$arch $size v2" ]; then
     echo "testbed: preparing the Wine prefix in $WINEPREFIX ($arch, desktop $size)"
     rm -rf "$WINEPREFIX"
     "$TANDREL_WINE" wineboot -i >>"$TANDREL_TESTBED_LOG" 2>&1 </dev/null || { _testbed_die "wineboot failed (see $TANDREL_TESTBED_LOG)"; return 1; }
@@ -93,7 +95,7 @@ testbed_up() {
       rm -f "$link" && mkdir -p "$link"
     done < <(find "$WINEPREFIX/drive_c/users" -type l)
     timeout 60 wineserver -w >/dev/null 2>&1 || true
-    echo "$arch $size" >"$root/.prefix-ready"
+    echo "$arch $size v2" >"$root/.prefix-ready"
   fi
   # Pre-started server with its output in a file: background Wine processes would
   # otherwise hold the first program's stderr open.

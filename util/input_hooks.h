@@ -14,6 +14,11 @@ void InstallMouseHook(MouseHookHandler handler);        // ignored when installe
 bool RemoveMouseHook();
 
 // Pure mappings, exposed for tests.
+// What one low-level keyboard event does: the new CurrentModifier, and whether the
+// handler is called (report) with which action. Flags below 35 press, above 127 release,
+// anything between (an injected key while Alt is held, for one) is ignored.
+struct KeyboardEventValues { bool report; int modifier; int action; };
+KeyboardEventValues StepKeyboardState(int currentModifier, unsigned key, unsigned flags);
 struct MouseEventValues { int button; int action; };
 MouseEventValues MapMouseMessage(unsigned message, unsigned mouseData);
 Text MakePointText(long long window, int x, int y);

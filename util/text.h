@@ -29,7 +29,8 @@ Bytes ToBytes(const Text& text);
 Text ToText(const Bytes& bytes);  // up to the first zero byte
 
 // Searching steps over two-byte characters whole (lead bytes 0x81..0xFE):
-// no match may begin on a trail byte. Returns Text::npos when absent.
+// no match may begin on a trail byte. Returns Text::npos when absent; an empty needle
+// is never found.
 std::size_t FindText(const Text& text, const Text& needle, std::size_t from = 0);
 // Case-insensitive (ASCII letters only) variant of FindText.
 std::size_t FindTextNoCase(const Text& text, const Text& needle, std::size_t from = 0);
@@ -40,10 +41,12 @@ Text Trim(const Text& text);
 Text TextBefore(const Text& text, const Text& separator);
 // After the first start marker up to the first end marker after it; empty when either is missing.
 Text TextBetween(const Text& text, const Text& startMarker, const Text& endMarker);
-// Splits at every occurrence of the separator (two-byte aware); an empty text gives no parts.
+// Splits at every occurrence of the separator (two-byte aware); empty parts are kept
+// ("a,,b," gives "a", "", "b", ""). An empty text gives no parts; an empty separator, one part.
 std::vector<Text> SplitText(const Text& text, const Text& separator);
 
-// Decimal rules: optional sign, then the leading digits; none gives 0.
+// Decimal rules: leading blanks skipped, optional sign, then the leading digits; none gives 0.
+// Values beyond the range of long long saturate.
 long long TextToInteger(const Text& text);
 
 }  // namespace util

@@ -1,7 +1,9 @@
 #pragma once
 // The form's units as Win32 controls. Every method may be called from any thread:
-// off the user-interface thread it is carried there by a message sent to the
-// unit's window (SendMessage), so controls are only touched on their own thread.
+// off the user-interface thread it is carried there as a work item sent
+// (SendMessage) to a hidden message window of that thread, and the caller waits for
+// it; so controls are only touched on their own thread. A worker must not hold a
+// lock that the user-interface thread may wait for while it calls a unit method.
 // Controls are created and destroyed on the user-interface thread only.
 #include <windows.h>
 
@@ -17,10 +19,15 @@ namespace form {
 using Colour = std::uint32_t;  // 0x00BBGGRR
 
 // Runs work on the user-interface thread and waits for it; runs it directly when
-// already there. Initialised by the first InitialiseUiThread call (process start).
+// already there. Initialised by the first InitialiseUiThread call (process start):
+// the calling thread becomes the user-interface thread. Before that call work runs
+// directly on the calling thread; once the user-interface thread's message window
+// is gone (the end of the process) work is dropped.
 void InitialiseUiThread();
 bool OnUiThread();
 void RunOnUiThread(const std::function<void()>& work);
+
+struct ControlData;  // per-control state, kept by the unit and read by its window procedure
 
 // A visible unit: a child control (or, for TopWindow, a top-level window).
 class Unit {
@@ -59,8 +66,10 @@ class Unit {
   void Destroy();
 
  protected:
-  Unit() = default;
+  Unit();
   HWND hwnd_ = nullptr;
+  std::unique_ptr<ControlData> data_;
+  friend struct ControlAccess;
 };
 
 class TopWindow : public Unit {
@@ -91,9 +100,21 @@ class TopWindow : public Unit {
   std::function<void()> onMoved;
   std::function<bool()> onCloseRequested;  // false refuses the close
   std::function<void(int)> onTrayEvent;    // 1 left up, 2 left double click, 3 right up / context menu
+  std::function<void()> onSessionEnded;    // WM_ENDSESSION with the session really ending
+  std::function<void()> onDestroyed;       // WM_DESTROY
   // Raw message hook for shell services (tray callback, WM_ENDSESSION): return true when handled.
   std::function<bool(UINT, WPARAM, LPARAM, LRESULT&)> onMessage;
+
+ private:
+  bool loaded_ = false;  // moved events are raised once the window exists
+  bool escClose_ = false;
+  friend struct ControlAccess;
 };
+
+// The tray icon's callback message and its mapping to the tray event argument
+// (0: no event).
+constexpr UINT kTrayCallbackMessage = 0x8064;
+int TrayEventArgument(LPARAM mouseMessage);
 
 class ShapeBox : public Unit {
  public:
@@ -128,15 +149,12 @@ class PictureBox : public Unit {
   std::unique_ptr<PictureBox> CopyInto(Unit& parent) const;
 
   std::function<void(PictureBox&)> onLeftButtonDown;
-
- private:
-  struct State;
-  std::shared_ptr<State> state_;
-  friend struct PictureBoxAccess;
 };
 
 enum class Align { kLeft, kCentre, kRight };
 
+// Label and TransparentLabel keep their caption as the window text; the other kinds
+// keep their tag there.
 class Label : public Unit {
  public:
   Label(Unit& parent, int x, int y, int w, int h, const Text& caption, Colour text,

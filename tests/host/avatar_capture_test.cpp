@@ -64,7 +64,9 @@ TEST(CaptureWindowBmp, HoldsTheWholeWindowAtTheDisplaysDepth) {
 
 TEST(CaptureAvatar, IsTheSquareAt9And36OfTheWindowImage) {
   const COLORREF square = RGB(200, 40, 120);
-  fixtures::PaintedWindow window("avatar", 120, 90, 300, 200, RGB(20, 120, 40), square, RGB(250, 250, 0));
+  // Frameless, as the client's main window is: the client area is the whole window.
+  fixtures::PaintedWindow window("avatar", 120, 90, 300, 200, RGB(20, 120, 40), square, RGB(250, 250, 0), 0,
+                                 WS_POPUP);
   ASSERT_NE(window.hwnd(), nullptr);
   Bytes avatar = host::CaptureAvatar(window.hwnd());
   ASSERT_GE(avatar.size(), 54u);
@@ -79,6 +81,30 @@ TEST(CaptureAvatar, IsTheSquareAt9And36OfTheWindowImage) {
   }
   // The ring just outside the square would show on any edge if the cut were one off.
   EXPECT_EQ(wrong, 0);
+}
+
+TEST(CaptureWindowBmp, FramedWindowUnderWineHoldsOnlyTheClientArea) {
+  const COLORREF background = RGB(20, 120, 40);
+  fixtures::PaintedWindow window("framed", 100, 100, 300, 200, background);
+  RECT rect;
+  GetWindowRect(window.hwnd(), &rect);
+  POINT client = {0, 0};
+  ClientToScreen(window.hwnd(), &client);
+  ASSERT_GT(client.y - rect.top, 0) << "the window has a title bar";
+  Bytes bmp = host::CaptureWindowBmp(window.hwnd());
+  ASSERT_GE(bmp.size(), 54u);
+  Pixel corner = fixtures::PixelAt(bmp, 0, 0);
+  Pixel atClient = fixtures::PixelAt(bmp, client.x - rect.left, client.y - rect.top);
+  if (fixtures::RunningUnderWine()) {
+    // Wine's PrintWindow draws no frame and puts the client area at the bitmap's origin,
+    // so on a framed window the avatar square would be cut from the wrong place. The
+    // client's main window has no frame (see the test above), so its avatar is not affected.
+    EXPECT_TRUE(Same(corner, background));
+  } else {
+    // Windows draws the frame with the client area at its offset.
+    EXPECT_FALSE(Same(corner, background));
+    EXPECT_TRUE(Same(atClient, background));
+  }
 }
 
 TEST(CaptureAvatar, OfADestroyedWindowIsEmpty) {

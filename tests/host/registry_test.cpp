@@ -142,9 +142,15 @@ TEST_F(Registry, NoSeventhTab) {
 
 TEST_F(Registry, RequestNewTabFromAWorkerAppendsExactlyOne) {
   host::CreateTab();
-  std::thread worker([] { host::RequestNewTab(); });
+  // The worker's request reaches the timer through this thread: keep handling messages.
+  std::atomic<bool> requested{false};
+  std::thread worker([&] {
+    host::RequestNewTab();
+    requested = true;
+  });
+  EXPECT_TRUE(fixtures::WaitUntil([&] { return requested.load() && host::Registry().TabCount() == 2; }, 3000));
+  fixtures::WaitUntil([&] { return requested.load(); }, 3000);
   worker.join();
-  EXPECT_TRUE(fixtures::WaitUntil([] { return host::Registry().TabCount() == 2; }, 3000));
   // The one-shot timer stopped itself: no further tab follows.
   fixtures::WaitUntil([] { return false; }, 300);
   EXPECT_EQ(host::Registry().TabCount(), 2);
@@ -188,9 +194,6 @@ TEST_F(Registry, TabDestructionRequestedByAWorkerReturnsOnlyOnceTheTabIsGone) {
     returned = true;
     DestroyWindow(w);
   });
-  ASSERT_TRUE(fixtures::WaitUntil([&] { return workerWindow.load() != nullptr; }, 3000));
-  PostMessageA(workerWindow, WM_APP, 0, 0);
-  SetEvent(posted);
 
   // Our side keeps handling messages (the timer's tick among them); the destruction
   // waits until the worker has handled its message inside its wait.
@@ -204,6 +207,9 @@ TEST_F(Registry, TabDestructionRequestedByAWorkerReturnsOnlyOnceTheTabIsGone) {
     host::DestroyPendingTab();
     inTick = false;
   };
+  ASSERT_TRUE(fixtures::WaitUntil([&] { return workerWindow.load() != nullptr; }, 3000));
+  PostMessageA(workerWindow, WM_APP, 0, 0);
+  SetEvent(posted);
   EXPECT_TRUE(fixtures::WaitUntil([&] { return returned.load(); }, 5000));
   worker.join();
   Form().时钟2.onTick = host::DestroyPendingTab;

@@ -73,9 +73,9 @@ const char* PaintedClass() {
 }  // namespace
 
 PaintedWindow::PaintedWindow(const char* title, int x, int y, int width, int height, COLORREF background,
-                             COLORREF square, COLORREF ring, DWORD exStyle) {
+                             COLORREF square, COLORREF ring, DWORD exStyle, DWORD style) {
   auto* colours = new Colours{background, square, ring};
-  hwnd_ = CreateWindowExA(exStyle, PaintedClass(), title, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_VISIBLE, x, y,
+  hwnd_ = CreateWindowExA(exStyle, PaintedClass(), title, style | WS_VISIBLE, x, y,
                           width, height, nullptr, nullptr, GetModuleHandleA(nullptr), colours);
   if (!hwnd_) delete colours;
   UpdateWindow(hwnd_);

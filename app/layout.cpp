@@ -1,0 +1,129 @@
+#include "app/layout.h"
+
+#include <windows.h>
+
+#include "app/main_form.h"
+#include "app/program_state.h"
+
+namespace {
+
+// Sizes and positions are computed in double precision and truncated toward zero.
+int Truncate(double value) { return static_cast<int>(value); }
+
+class IdealWindow : public LayoutWindow {
+ public:
+  void SetWidth(int width) override { width_ = width; }
+  void SetHeight(int height) override { height_ = height; }
+  void SetLeft(int left) override { left_ = left; }
+  void SetTop(int top) override { top_ = top; }
+  int Width() override { return width_; }
+  int Height() override { return height_; }
+  int left_ = 0, top_ = 0, width_ = 0, height_ = 0;
+};
+
+class MainWindowTarget : public LayoutWindow {
+ public:
+  void SetWidth(int width) override { Form().MainWindow.SetWidth(width); }
+  void SetHeight(int height) override { Form().MainWindow.SetHeight(height); }
+  void SetLeft(int left) override { Form().MainWindow.SetLeft(left); }
+  void SetTop(int top) override { Form().MainWindow.SetTop(top); }
+  int Width() override { return Form().MainWindow.Width(); }
+  int Height() override { return Form().MainWindow.Height(); }
+  void SetPanelLeft(int left) override { Form().外形框2->SetLeft(left); }
+  void SetNoticeBar(int top, int width) override {
+    Form().标签1->SetTop(top);
+    Form().标签1->SetWidth(width);
+  }
+  void SetColumnHeights(int strip, int panel) override {
+    Form().外形框1->SetHeight(strip);
+    Form().外形框2->SetHeight(panel);
+  }
+  void SetHintPositions(int textLeft, int textTop, int pictureLeft, int pictureTop) override {
+    Form().透明标签2->SetLeft(textLeft);
+    Form().透明标签2->SetTop(textTop);
+    Form().图片框2->SetLeft(pictureLeft);
+    Form().图片框2->SetTop(pictureTop);
+  }
+};
+
+}  // namespace
+
+LayoutResult RunLayout(const LayoutSizes& s, LayoutWindow& window) {
+  LayoutResult r;
+  const double screenWidth = s.screenWidth;
+  const double screenHeight = s.screenHeight;
+  // 1, 2: 60 % of the screen, centred.
+  window.SetWidth(Truncate(screenWidth * 0.6));
+  window.SetHeight(Truncate(screenHeight * 0.6));
+  window.SetLeft(Truncate(screenWidth / 2 - window.Width() / 2.0));
+  window.SetTop(Truncate(screenHeight / 2 - window.Height() / 2.0));
+  // 3, 4: the side panel at the right edge; the pane between strip and panel.
+  r.panelLeft = window.Width() - s.panelWidth - 4;
+  window.SetPanelLeft(r.panelLeft);
+  r.paneWidth = r.panelLeft - s.stripWidth - 1;
+  r.paneHeight = window.Height() - 49;
+  // 5, 6: grow one pixel at a time until the pane is at least 700 by 500.
+  // A window that refuses to grow would hold start-up here for ever: stop instead.
+  while (r.paneWidth < 700) {
+    const int before = window.Width();
+    window.SetWidth(before + 1);
+    if (window.Width() <= before) break;
+    window.SetLeft(Truncate(screenWidth / 2 - window.Width() / 2.0));
+    r.panelLeft = window.Width() - s.panelWidth - 4;
+    window.SetPanelLeft(r.panelLeft);
+    r.paneWidth = r.panelLeft - s.stripWidth - 1;
+  }
+  while (r.paneHeight < 500) {
+    const int before = window.Height();
+    window.SetHeight(before + 1);
+    if (window.Height() <= before) break;
+    window.SetTop(Truncate(screenHeight / 2 - window.Height() / 2.0));
+    r.paneHeight = window.Height() - 49;
+  }
+  // 7, 8: notice bar along the bottom, strip and panel down to it.
+  r.noticeTop = window.Height() - 48;
+  r.noticeWidth = window.Width();
+  window.SetNoticeBar(r.noticeTop, r.noticeWidth);
+  r.stripHeight = window.Height() - 46;
+  r.panelHeight = window.Height() - 46;
+  window.SetColumnHeights(r.stripHeight, r.panelHeight);
+  // 9, 10: the empty-state hint centred over the pane, 20 pixels above its middle.
+  r.stripWidth = s.stripWidth;
+  r.hintTextLeft = Truncate(r.stripWidth + r.paneWidth / 2.0 - s.hintTextWidth / 2.0);
+  r.hintTextTop = Truncate(r.paneHeight / 2.0 - s.hintTextHeight / 2.0 - 20);
+  r.hintPictureLeft = Truncate(r.stripWidth + r.paneWidth / 2.0 - s.hintPictureWidth / 2.0);
+  r.hintPictureTop = Truncate(r.paneHeight / 2.0 - s.hintPictureHeight / 2.0 - 20);
+  window.SetHintPositions(r.hintTextLeft, r.hintTextTop, r.hintPictureLeft, r.hintPictureTop);
+  r.windowWidth = window.Width();
+  r.windowHeight = window.Height();
+  return r;
+}
+
+LayoutResult ComputeLayout(const LayoutSizes& sizes) {
+  IdealWindow window;
+  LayoutResult r = RunLayout(sizes, window);
+  r.windowLeft = window.left_;
+  r.windowTop = window.top_;
+  return r;
+}
+
+void LayoutMainWindow() {
+  MainForm& f = Form();
+  LayoutSizes sizes;
+  sizes.screenWidth = GetSystemMetrics(SM_CXSCREEN);
+  sizes.screenHeight = GetSystemMetrics(SM_CYSCREEN);
+  sizes.stripWidth = f.外形框1->Width();
+  sizes.panelWidth = f.外形框2->Width();
+  sizes.hintTextWidth = f.透明标签2->Width();
+  sizes.hintTextHeight = f.透明标签2->Height();
+  sizes.hintPictureWidth = f.图片框2->Width();
+  sizes.hintPictureHeight = f.图片框2->Height();
+
+  MainWindowTarget window;
+  LayoutResult r = RunLayout(sizes, window);
+
+  ProgramState& state = Program();
+  state.paneWidth = r.paneWidth;
+  state.paneHeight = r.paneHeight;
+  state.stripWidth = r.stripWidth;
+}

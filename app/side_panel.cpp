@@ -1,0 +1,20 @@
+// The side panel's link picture and customisation label.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "app/main_form.h"
+#include "app/program_state.h"
+#include "update/link_address.h"
+
+// The address comes from the update server: anything but a web address (a program
+// path, a document) is not handed to the shell.
+void OnLinkPictureClick() {
+  const Text address = Program().LinkAddress;
+  if (!update::IsOpenableLinkAddress(address)) return;
+  ShellExecuteA(nullptr, "open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void OnCustomisationLabelClick() {
+  const Text text = "个人功能定制业务：根据个人的需要和需求定制个人专用的功能！\r\n" + Program().ContactText;
+  MessageBoxA(Form().MainWindow.Handle(), text.c_str(), "提示信息", MB_ICONINFORMATION | MB_OK | MB_TASKMODAL);
+}

@@ -1,0 +1,68 @@
+#include "app/startup.h"
+
+#include <windows.h>
+
+#include <atomic>
+
+#include "app/desktop_shortcut.h"
+#include "app/layout.h"
+#include "app/main_form.h"
+#include "app/program_state.h"
+#include "app/single_instance.h"
+#include "app/skin_call.h"
+#include "app/tray.h"
+#include "host/instance_host.h"
+#include "host/registry.h"
+#include "update/update_check.h"
+#include "util/input_hooks.h"
+
+namespace {
+constexpr char kTitle[] = "Tandrel";
+constexpr form::Colour kPanelFill = 16119285;   // RGB 245,245,245
+constexpr form::Colour kNoticeBack = 14914888;  // RGB 72,149,227
+}  // namespace
+
+void OnMainWindowCreated() {
+  MainForm& f = Form();
+  const Text directory = ProgramDirectory();
+  // 1. Title, which also keys the single-instance guard.
+  f.MainWindow.SetTitle(kTitle);
+  // 2. A second instance ends here.
+  app::EnsureSingleInstance(f.MainWindow.Title());
+  // 3. Skin.
+  app::ApplySkin(directory + "\\sefds.she", "");
+  // 4. Layout.
+  LayoutMainWindow();
+  // 5. Colours.
+  f.外形框2->SetFill(kPanelFill);
+  f.标签1->SetBackColour(kNoticeBack);
+  // 6. Keyboard hook.
+  util::InstallKeyboardHook(host::AltAKeyHandler);
+  // 7. A stale updater of an older release; a failure to delete is ignored.
+  const Text stale = directory + "\\gxcx.exe";
+  if (GetFileAttributesA(stale.c_str()) != INVALID_FILE_ATTRIBUTES) DeleteFileA(stale.c_str());
+  // 8. Desktop shortcut offer.
+  app::OfferDesktopShortcut();
+  // 9. The first tab, the add tab.
+  host::CreateTab();
+  // 10. Update check: returns, or ends the process.
+  update::CheckForUpdates();
+  // 11. Host set-up on the first tick, after this handler has returned.
+  f.时钟3.SetInterval(10);
+  // 12. Tray icon.
+  app::InstallTrayIcon();
+  // 13. Mouse hook.
+  util::InstallMouseHook(host::PaneMouseGuard);
+}
+
+bool OnMainWindowCloseRequested() {
+  form::TopWindow& window = Form().MainWindow;
+  CloseWindow(window.Handle());
+  window.SetVisible(false);
+  return false;
+}
+
+void OnNormalEnd() {
+  static std::atomic<bool> released{false};
+  if (!released.exchange(true)) ReleaseProgramState();
+}

@@ -1,0 +1,203 @@
+#include "shell_program.h"
+
+#include <algorithm>
+#include <climits>
+
+namespace shell_test {
+namespace {
+
+struct Search {
+  DWORD pid;
+  bool visibleOnly;
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param) noexcept {
+  auto* search = reinterpret_cast<Search*>(param);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  if (pid == search->pid && (!search->visibleOnly || IsWindowVisible(window))) search->found.push_back(window);
+  return TRUE;
+}
+
+std::string ClassOf(HWND window) {
+  char name[256] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+std::string TitleOf(HWND window) {
+  char title[512] = {};
+  GetWindowTextA(window, title, sizeof title);
+  return title;
+}
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM param) noexcept {
+  reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+std::string InstallProgram(const std::string& dir, const std::string& exeName, Files files) {
+  const std::string bin = support::BinDir();
+  if (!support::CopyFileTo(bin + "\\tandrel.exe", dir + "\\" + exeName)) return "";
+  if (files.skinLibrary && !support::CopyFileTo(bin + "\\SkinH_EL.dll", dir + "\\SkinH_EL.dll")) return "";
+  if (files.skinFile && !support::CopyFileTo(bin + "\\sefds.she", dir + "\\sefds.she")) return "";
+  return dir + "\\" + exeName;
+}
+
+support::Process StartProgram(const std::string& exePath) {
+  std::string dir = exePath.substr(0, exePath.rfind('\\'));
+  return support::StartProcess("\"" + exePath + "\"", dir);
+}
+
+std::vector<HWND> WindowsOf(DWORD pid, bool visibleOnly) {
+  Search search{pid, visibleOnly, {}};
+  EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+HWND FindWindowOf(DWORD pid, const char* className, const char* title) {
+  for (HWND w : WindowsOf(pid, false)) {
+    if (className && ClassOf(w) != className) continue;
+    if (title && TitleOf(w) != title) continue;
+    return w;
+  }
+  return nullptr;
+}
+
+HWND WaitForQuestion(DWORD pid, DWORD timeoutMs) {
+  HWND box = nullptr;
+  support::WaitFor([&] {
+    box = FindWindowOf(pid, "#32770", "提示信息");
+    return box && IsWindowVisible(box);
+  }, timeoutMs);
+  return box && IsWindowVisible(box) ? box : nullptr;
+}
+
+HWND MainWindowOf(DWORD pid) {
+  for (HWND w : WindowsOf(pid, true)) {
+    if (ClassOf(w) != "#32770" && TitleOf(w) == "Tandrel") return w;
+  }
+  return nullptr;
+}
+
+HWND WaitForMainWindow(DWORD pid, DWORD timeoutMs) {
+  HWND main = nullptr;
+  support::WaitFor([&] {
+    if (HWND box = FindWindowOf(pid, "#32770", "提示信息"); box && IsWindowVisible(box)) {
+      PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+    }
+    main = MainWindowOf(pid);
+    return main != nullptr;
+  }, timeoutMs);
+  return main;
+}
+
+std::string MessageBoxText(HWND box) {
+  std::vector<HWND> children;
+  EnumChildWindows(box, CollectChild, reinterpret_cast<LPARAM>(&children));
+  std::string text;
+  for (HWND child : children) {
+    if (ClassOf(child) == "Static") text += TitleOf(child);
+  }
+  return text;
+}
+
+bool InstanceEventExists() {
+  HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, kInstanceEventName);
+  if (!event) return false;
+  CloseHandle(event);
+  return true;
+}
+
+TrayArea CaptureTrayArea() {
+  TrayArea capture;
+  HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+  if (!tray) return capture;
+  RECT r;
+  GetWindowRect(tray, &r);
+  constexpr int kWidth = 240;  // well clear of the task buttons that grow from the left
+  if (r.right - r.left > kWidth) r.left = r.right - kWidth;
+  capture.area = r;
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  if (w <= 0 || h <= 0) return capture;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = w;
+  info.bmiHeader.biHeight = -h;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap && bits) {
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, w, h, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const DWORD* p = static_cast<const DWORD*>(bits);
+    capture.pixels.assign(p, p + w * h);
+    for (DWORD& px : capture.pixels) px &= 0xFFFFFF;
+    SelectObject(memory, old);
+  }
+  if (bitmap) DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return capture;
+}
+
+bool ChangedBox(const TrayArea& before, const TrayArea& after, RECT* box) {
+  if (before.pixels.size() != after.pixels.size() || !EqualRect(&before.area, &after.area)) return false;
+  const int w = before.area.right - before.area.left;
+  RECT found = {LONG_MAX, LONG_MAX, LONG_MIN, LONG_MIN};
+  bool any = false;
+  for (size_t i = 0; i < before.pixels.size(); ++i) {
+    if (before.pixels[i] == after.pixels[i]) continue;
+    const LONG x = before.area.left + static_cast<LONG>(i % w), y = before.area.top + static_cast<LONG>(i / w);
+    found = {std::min(found.left, x), std::min(found.top, y), std::max(found.right, x + 1), std::max(found.bottom, y + 1)};
+    any = true;
+  }
+  if (any && box) *box = found;
+  return any;
+}
+
+// The notification area once it has stopped changing (an icon of a program that has just
+// ended goes a moment later).
+TrayArea SettledTray() {
+  TrayArea last = CaptureTrayArea();
+  int same = 0;
+  support::WaitFor([&] {
+    TrayArea now = CaptureTrayArea();
+    same = ChangedBox(last, now, nullptr) ? 0 : same + 1;
+    last = now;
+    return same >= 5;
+  }, 10000, 200);
+  return last;
+}
+
+bool WaitForNewTrayIcon(const TrayArea& before, DWORD timeoutMs, RECT* icon) {
+  return support::WaitFor([&] { return ChangedBox(before, CaptureTrayArea(), icon); }, timeoutMs, 100);
+}
+
+void ClickScreen(int x, int y, bool right) {
+  // Moved there first, as a hand would: the shell tracks the pointer over its icons.
+  INPUT move{};
+  move.type = INPUT_MOUSE;
+  move.mi.dx = static_cast<LONG>((x * 65535.0) / (GetSystemMetrics(SM_CXSCREEN) - 1));
+  move.mi.dy = static_cast<LONG>((y * 65535.0) / (GetSystemMetrics(SM_CYSCREEN) - 1));
+  move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, &move, sizeof move);
+  SetCursorPos(x, y);
+  support::PumpMessagesFor(200);
+  INPUT input[2] = {};
+  input[0].type = input[1].type = INPUT_MOUSE;
+  input[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+  input[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+  SendInput(1, &input[0], sizeof(INPUT));
+  support::PumpMessagesFor(50);
+  SendInput(1, &input[1], sizeof(INPUT));
+}
+
+}  // namespace shell_test

@@ -1,0 +1,82 @@
+// The skin as the program attaches it at start: with, without the skin file, without the library.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "shell_program.h"
+
+namespace {
+
+using namespace shell_test;
+
+// sefds.she: title bar #1F5FA8 when active, #8095AD when not.
+constexpr COLORREF kSkinActive = RGB(0x1F, 0x5F, 0xA8);
+constexpr COLORREF kSkinInactive = RGB(0x80, 0x95, 0xAD);
+
+// Pixels of the title bar in a screenshot of the desktop, away from the text and buttons.
+std::vector<COLORREF> CaptionPixels(HWND window) {
+  RECT w, c;
+  GetWindowRect(window, &w);
+  GetClientRect(window, &c);
+  MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&c), 2);
+  std::vector<COLORREF> pixels;
+  HDC screen = GetDC(nullptr);
+  const int y = w.top + (c.top - w.top) / 2;
+  for (int percent : {40, 50, 60}) pixels.push_back(GetPixel(screen, w.left + (w.right - w.left) * percent / 100, y));
+  ReleaseDC(nullptr, screen);
+  return pixels;
+}
+
+bool IsSkinColour(COLORREF c) { return c == kSkinActive || c == kSkinInactive; }
+
+TEST(SkinAtStart, DefaultSkinColoursTheTitleBar) {
+  support::TempDir dir;
+  support::Process program = StartProgram(InstallProgram(dir.path()));
+  ProgramGuard guard{program};
+  HWND main = WaitForMainWindow(program.id, 20000);
+  ASSERT_NE(main, nullptr);
+  support::PumpMessagesFor(500);
+  for (COLORREF c : CaptionPixels(main)) EXPECT_TRUE(IsSkinColour(c)) << std::hex << c;
+}
+
+TEST(SkinAtStart, WithoutTheSkinFileTheProgramStartsUnskinned) {
+  support::TempDir dir;
+  Files files;
+  files.skinFile = false;
+  support::Process program = StartProgram(InstallProgram(dir.path(), "tandrel.exe", files));
+  ProgramGuard guard{program};
+  HWND main = WaitForMainWindow(program.id, 20000);
+  ASSERT_NE(main, nullptr);
+  support::PumpMessagesFor(500);
+  for (COLORREF c : CaptionPixels(main)) EXPECT_FALSE(IsSkinColour(c)) << std::hex << c;
+  EXPECT_TRUE(InstanceEventExists());
+}
+
+TEST(SkinAtStart, WithoutTheLibraryTheProgramStopsWithTheFatalBox) {
+  support::TempDir dir;
+  Files files;
+  files.skinLibrary = false;
+  const TrayArea tray = SettledTray();
+  support::Process program = StartProgram(InstallProgram(dir.path(), "tandrel.exe", files));
+  ProgramGuard guard{program};
+  HWND box = nullptr;
+  ASSERT_TRUE(support::WaitFor([&] {
+    for (HWND w : WindowsOf(program.id, true)) {
+      if (MessageBoxText(w).rfind("运行时出错!", 0) == 0) box = w;
+    }
+    return box != nullptr;
+  }, 20000));
+  const std::string text = MessageBoxText(box);
+  EXPECT_NE(text.find("无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“SkinH_AttachEx”"), std::string::npos) << text;
+  // The guard has run before, the tray icon would only come later.
+  EXPECT_TRUE(InstanceEventExists());
+  EXPECT_FALSE(ChangedBox(tray, CaptureTrayArea(), nullptr));
+
+  PostMessageA(box, WM_COMMAND, IDOK, 0);
+  DWORD code = 0;
+  ASSERT_TRUE(support::WaitForExit(program, 10000, &code)) << "the process went on after the fatal box";
+  EXPECT_NE(code, 0u);
+  EXPECT_FALSE(ChangedBox(tray, CaptureTrayArea(), nullptr));
+}
+
+}  // namespace

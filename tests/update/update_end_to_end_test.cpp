@@ -1,0 +1,241 @@
+// The whole forced update with the real programs: a tandrel.exe built to ask this test's
+// loopback server finds a newer tandrel.exe and a new data file, hands off to the updater it
+// carries, and ends; the updater replaces both and starts the new tandrel.exe, which then
+// finds nothing due and keeps running.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <functional>
+#include <set>
+
+#include "loopback_server.h"
+#include "test_files.h"
+
+using namespace testing_update;
+
+namespace {
+
+const char kUpdateMessage[] = "发现新版本，程序强制更新！";
+const char kShortcutQuestion[] = "你是否需要创建桌面Tandrel的快捷方式？";
+
+std::string WindowText(HWND window) {
+  char text[1024] = {};
+  ::GetWindowTextA(window, text, sizeof text);
+  return text;
+}
+
+std::string ClassName(HWND window) {
+  char name[256] = {};
+  ::GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+std::string StaticTexts(HWND dialog) {
+  std::string texts;
+  HWND child = nullptr;
+  while ((child = ::FindWindowExA(dialog, child, nullptr, nullptr)) != nullptr) {
+    std::string cls = ClassName(child);
+    for (char& c : cls) c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
+    if (cls == "static") texts += WindowText(child);
+  }
+  return texts;
+}
+
+BOOL CALLBACK CollectWindow(HWND w, LPARAM list) noexcept {
+  reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
+  return TRUE;
+}
+
+std::vector<HWND> TopLevelWindows() {
+  std::vector<HWND> windows;
+  ::EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
+  return windows;
+}
+
+DWORD ProcessOf(HWND window) {
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(window, &pid);
+  return pid;
+}
+
+void Press(HWND dialog, int id) {
+  ::PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(::GetDlgItem(dialog, id)));
+}
+
+// What the test saw while it polled.
+struct Watch {
+  int updateMessages = 0;
+  int shortcutQuestions = 0;
+  std::vector<std::string> otherBoxes;
+  int updaterWindowHeight = 0;
+  std::set<DWORD> tandrelProcesses;  // processes that showed a window titled "Tandrel"
+};
+
+// Answers the boxes of the programs under test: the shortcut offer is declined; the update
+// notice is acknowledged after onUpdateMessage has looked at the directory.
+void Poll(Watch& watch, const std::function<void()>& onUpdateMessage) {
+  for (HWND w : TopLevelWindows()) {
+    if (!::IsWindowVisible(w)) continue;
+    const std::string title = WindowText(w);
+    if (title == "Tandrel") watch.tandrelProcesses.insert(ProcessOf(w));
+    if (title == "程序更新") {
+      RECT r{};
+      ::GetWindowRect(w, &r);
+      watch.updaterWindowHeight = r.bottom - r.top;
+    }
+    if (ClassName(w) != "#32770") continue;
+    const std::string text = StaticTexts(w);
+    if (title == "提示信息" && text.find(kShortcutQuestion) != std::string::npos) {
+      ++watch.shortcutQuestions;
+      Press(w, IDCANCEL);
+    } else if (title == "提示信息" && text.find(kUpdateMessage) != std::string::npos) {
+      ++watch.updateMessages;
+      onUpdateMessage();
+      Press(w, IDOK);
+    } else {
+      watch.otherBoxes.push_back(title + ": " + text);
+      Press(w, IDCANCEL);
+      Press(w, IDOK);
+    }
+  }
+}
+
+bool WaitFor(Watch& watch, DWORD timeoutMs, const std::function<bool()>& done,
+             const std::function<void()>& onUpdateMessage = [] {}) {
+  const DWORD start = ::GetTickCount();
+  while (::GetTickCount() - start < timeoutMs) {
+    Poll(watch, onUpdateMessage);
+    if (done()) return true;
+    ::Sleep(100);
+  }
+  return false;
+}
+
+int Count(const std::vector<std::string>& paths, const std::string& path) {
+  int n = 0;
+  for (const std::string& p : paths) n += p == path;
+  return n;
+}
+
+void EndProcess(DWORD pid) {
+  HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+  if (!process) return;
+  ::TerminateProcess(process, 0);
+  ::WaitForSingleObject(process, 10000);
+  ::CloseHandle(process);
+}
+
+bool Alive(DWORD pid) {
+  HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
+  if (!process) return false;
+  const bool alive = ::WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+  ::CloseHandle(process);
+  return alive;
+}
+
+TEST(UpdateEndToEnd, NewerProgramAndNewFileAreFetchedAndTheNewProgramFindsNothingDue) {
+  const std::string bin = ExecutableDirectory();
+  const std::string oldExe = ReadBytes(bin + "\\update_current\\tandrel.exe");
+  const std::string newExe = ReadBytes(bin + "\\update_next\\tandrel.exe");
+  const std::string updaterImage = ReadBytes(bin + "\\..\\..\\updater\\Hgxcx.payload");
+  ASSERT_FALSE(oldExe.empty());
+  ASSERT_FALSE(newExe.empty());
+  ASSERT_FALSE(updaterImage.empty());
+  ASSERT_NE(oldExe, newExe);
+
+  LoopbackServer server;
+  ASSERT_TRUE(server.Start(TEST_UPDATE_PORT));
+  const std::string files = server.Address("/tandrel/gxdata/");
+  Answer a;
+  a.body = u8"联系方式：QQ 10001";
+  server.Set("/tandrel/gxdata/lianxixinxi.dat", a);
+  a.body = "http://tandrel.example/";
+  server.Set("/tandrel/gxdata/tblianjie.dat", a);
+  a.body = "<yingyong>tandrel.exe</yingyong><banben>" TANDREL_NEXT_VERSION "</banben><dizhi>" + files +
+           "tandrel.exe</dizhi>\r\n<yingyong>readme.dat</yingyong><banben></banben><dizhi>" + files +
+           "readme.dat</dizhi>\r\n";
+  server.Set("/tandrel/gxdata/txgeng.dat", a);
+  a.body = newExe;
+  server.Set("/tandrel/gxdata/tandrel.exe", a);
+  a.body = "new data file";
+  server.Set("/tandrel/gxdata/readme.dat", a);
+
+  const std::string root = FreshDirectory("tandrel-e2e");
+  const std::string app = root + "\\app";
+  ASSERT_TRUE(::CreateDirectoryA(app.c_str(), nullptr));
+  ASSERT_TRUE(WriteBytes(app + "\\tandrel.exe", oldExe));
+  const std::string skin = FromUnixPath(SKIN_LIBRARY_PATH);
+  if (!skin.empty()) {
+    ASSERT_TRUE(::CopyFileA(skin.c_str(), (app + "\\SkinH_EL.dll").c_str(), FALSE));
+  }
+
+  std::string command = "\"" + app + "\\tandrel.exe\"";
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION first{};
+  ASSERT_TRUE(::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, app.c_str(), &startup,
+                               &first));
+  ::CloseHandle(first.hThread);
+
+  // The hand-off files are in place while the notice is shown.
+  std::string iniValue, dueList, writtenUpdater;
+  auto lookAtHandoff = [&] {
+    char value[64] = {};
+    ::GetPrivateProfileStringA("tysj", "yxmc", "", value, sizeof value, (app + "\\sdhwt.ini").c_str());
+    iniValue = value;
+    dueList = ReadBytes(app + "\\gxwj.bin");
+    writtenUpdater = ReadBytes(app + "\\Hgxcx.exe");
+  };
+  Watch watch;
+  const bool firstEnded = WaitFor(
+      watch, 60000, [&] { return ::WaitForSingleObject(first.hProcess, 0) == WAIT_OBJECT_0; }, lookAtHandoff);
+  ::CloseHandle(first.hProcess);
+  ASSERT_TRUE(firstEnded) << "the program did not end after the notice";
+  EXPECT_EQ(watch.updateMessages, 1);
+  EXPECT_EQ(iniValue, "tandrel.exe");
+  EXPECT_EQ(dueList, "<wjmc>tandrel.exe</wjmc><wjdz>" + files + "tandrel.exe</wjdz><wjbb>" TANDREL_NEXT_VERSION
+                     "</wjbb>\r\n<wjmc>readme.dat</wjmc><wjdz>" + files + "readme.dat</wjdz>\r\n");
+  EXPECT_TRUE(writtenUpdater == updaterImage) << "Hgxcx.exe must be the carried updater, byte for byte";
+
+  // The updater replaces both files, removes gxwj.bin and starts the program again, which asks
+  // the server a second time.
+  const bool updated = WaitFor(watch, 90000, [&] {
+    return ReadBytes(app + "\\tandrel.exe") == newExe && ReadBytes(app + "\\readme.dat") == "new data file" &&
+           !Exists(app + "\\gxwj.bin") && Count(server.RequestedPaths(), "/tandrel/gxdata/txgeng.dat") >= 2;
+  });
+  EXPECT_TRUE(updated) << "updater did not finish";
+  EXPECT_EQ(watch.updaterWindowHeight, 128) << "two rows: (2 - 1) * 24 + 104";
+
+  // The new program finds nothing due: no second notice, no second download, and it keeps running.
+  std::set<DWORD> restarted;
+  WaitFor(watch, 8000, [&] {
+    restarted.clear();
+    for (DWORD pid : watch.tandrelProcesses) {
+      if (pid != first.dwProcessId && Alive(pid)) restarted.insert(pid);
+    }
+    return false;  // watch the whole time
+  });
+  EXPECT_EQ(watch.updateMessages, 1);
+  EXPECT_EQ(Count(server.RequestedPaths(), "/tandrel/gxdata/tandrel.exe"), 1);
+  EXPECT_EQ(Count(server.RequestedPaths(), "/tandrel/gxdata/readme.dat"), 1);
+  EXPECT_EQ(restarted.size(), 1u) << "the restarted program must still be running";
+  std::string others;
+  for (const std::string& box : watch.otherBoxes) others += box + "\n";
+  EXPECT_TRUE(others.empty()) << others;
+
+  for (DWORD pid : watch.tandrelProcesses) EndProcess(pid);
+  // Only the expected files are left: no download or backup beside them.
+  std::set<std::string> names;
+  for (const auto& file : Snapshot(app)) names.insert(file.first);
+  std::set<std::string> expected = {"tandrel.exe", "readme.dat", "sdhwt.ini", "Hgxcx.exe"};
+  if (!skin.empty()) expected.insert("SkinH_EL.dll");
+  for (const std::string& name : names) {
+    EXPECT_TRUE(expected.count(name) || name == "route.dat") << "unexpected file " << name;
+  }
+  EXPECT_EQ(Snapshot(root).size(), Snapshot(app).size() + 1) << "nothing written beside the program's folder";
+  server.Stop();
+  RemoveTree(root);
+}
+
+}  // namespace

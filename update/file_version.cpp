@@ -1,0 +1,79 @@
+#include "update/file_version.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+namespace update {
+namespace {
+
+void ReplaceAll(Text& text, const Text& from, const Text& to) {
+  for (std::size_t at = text.find(from); at != Text::npos; at = text.find(from, at + to.size()))
+    text.replace(at, from.size(), to);
+}
+
+Text OwnExecutablePath() {
+  char buffer[MAX_PATH * 2] = {};
+  DWORD length = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+  if (length == 0 || length >= sizeof buffer) return {};
+  return Text(buffer, length);
+}
+
+}  // namespace
+
+bool IsFullPath(const Text& path) {
+  Text copy = path;
+  while (copy.find("\\\\") != Text::npos) ReplaceAll(copy, "\\\\", "\\");
+  while (copy.find("//") != Text::npos) ReplaceAll(copy, "//", "/");
+  if (copy.empty()) return false;
+  char first = copy[0];
+  if (first >= 'a' && first <= 'z') first = static_cast<char>(first - 'a' + 'A');
+  if (first < 'A' || first > 'Z') return false;
+  return copy.find(":\\") != Text::npos || copy.find(":/") != Text::npos;
+}
+
+Text TranslationKey(std::uint16_t language, std::uint16_t codePage) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%08lX",
+                static_cast<unsigned long>(language) * 65536UL + static_cast<unsigned long>(codePage));
+  return digits;
+}
+
+Text ReadFileVersion(const Text& path, Text& error) {
+  if (!path.empty() && !IsFullPath(path)) {
+    error = "当前文件名不符合规范";
+    return {};
+  }
+  const Text file = path.empty() ? OwnExecutablePath() : path;
+
+  DWORD handle = 0;
+  DWORD size = ::GetFileVersionInfoSizeA(file.c_str(), &handle);
+  if (size == 0 || static_cast<long>(size) < 0) {
+    error = "GetFileVersionInfoSize（获取信息长度）失败";
+    return {};
+  }
+  std::vector<char> info(size);
+  if (!::GetFileVersionInfoA(file.c_str(), 0, size, info.data())) {
+    error = "GetFileVersionInfo（获取信息）失败";
+    return {};
+  }
+  void* translation = nullptr;
+  UINT translationLength = 0;
+  if (!::VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", &translation, &translationLength) ||
+      translation == nullptr || translationLength < 4) {
+    error = "VerQueryValue（查询Version）失败";
+    return {};
+  }
+  const auto* pair = static_cast<const WORD*>(translation);
+  const Text query = "\\StringFileInfo\\" + TranslationKey(pair[0], pair[1]) + "\\FileVersion";
+  void* value = nullptr;
+  UINT valueLength = 0;
+  if (!::VerQueryValueA(info.data(), query.c_str(), &value, &valueLength) || value == nullptr) return {};
+  // The length counts characters and may include the terminator; stop at the first zero.
+  const char* chars = static_cast<const char*>(value);
+  std::size_t n = 0;
+  while (n < valueLength && chars[n] != '\0') ++n;
+  return Text(chars, n);
+}
+
+}  // namespace update

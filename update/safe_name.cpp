@@ -1,0 +1,88 @@
+#include "update/safe_name.h"
+
+#include <windows.h>
+
+#include <vector>
+
+namespace update {
+namespace {
+
+bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+
+char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+Text UpperAscii(const Text& text) {
+  Text out = text;
+  for (char& c : out) c = Upper(c);
+  return out;
+}
+
+// Windows treats these as devices whatever extension follows ("NUL.txt" is NUL).
+bool IsDeviceName(const Text& component) {
+  Text base = UpperAscii(component.substr(0, component.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"};
+  for (const char* device : kDevices) {
+    if (base == device) return true;
+  }
+  if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '0' &&
+      base[3] <= '9')
+    return true;
+  return false;
+}
+
+bool IsSafeComponent(const Text& component) {
+  if (component.empty() || component == "." || component == "..") return false;
+  const char last = component.back();
+  if (last == '.' || last == ' ') return false;
+  return !IsDeviceName(component);
+}
+
+}  // namespace
+
+bool IsSafeRelativeName(const Text& name) {
+  if (name.empty()) return false;
+  std::vector<Text> components(1);
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (IsLeadByte(c)) {
+      // A two-byte character: its trail byte may look like a separator, it is not one.
+      if (i + 1 >= name.size()) return false;
+      components.back() += name.substr(i, 2);
+      ++i;
+      continue;
+    }
+    if (c < 0x20 || c == 0x7F) return false;
+    switch (c) {
+      case '<': case '>': case ':': case '"': case '|': case '?': case '*':
+        return false;
+      case '\\': case '/':
+        components.emplace_back();
+        continue;
+      default:
+        components.back() += static_cast<char>(c);
+    }
+  }
+  for (const Text& component : components) {
+    if (!IsSafeComponent(component)) return false;
+  }
+  return true;
+}
+
+bool IsSafeFileName(const Text& directory, const Text& name) {
+  if (directory.empty() || !IsSafeRelativeName(name)) return false;
+  const Text joined = directory + "\\" + name;
+  char full[MAX_PATH * 2] = {};
+  DWORD length = ::GetFullPathNameA(joined.c_str(), sizeof full, full, nullptr);
+  if (length == 0 || length >= sizeof full) return false;
+  Text base = directory;
+  if (base.back() != '\\') base += '\\';
+  char baseFull[MAX_PATH * 2] = {};
+  DWORD baseLength = ::GetFullPathNameA(base.c_str(), sizeof baseFull, baseFull, nullptr);
+  if (baseLength == 0 || baseLength >= sizeof baseFull) return false;
+  const Text resolved(full, length);
+  const Text prefix(baseFull, baseLength);
+  return resolved.size() > prefix.size() && UpperAscii(resolved.substr(0, prefix.size())) == UpperAscii(prefix);
+}
+
+}  // namespace update

@@ -1,0 +1,173 @@
+#include "updater/download.h"
+
+#include <winhttp.h>
+
+#include <vector>
+
+#include "util/unique_resource.h"
+
+namespace updater {
+namespace {
+
+const wchar_t kUserAgent[] =
+    L"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    L"Chrome/76.0.3809.132 Safari/537.36";
+const wchar_t kRangeHeader[] = L"Range:bytes=0-";
+constexpr DWORD kReadChunk = 64 * 1024;
+
+struct InternetTraits {
+  using Handle = HINTERNET;
+  static Handle Empty() noexcept { return nullptr; }
+  static bool IsEmpty(Handle h) noexcept { return h == nullptr; }
+  static void Close(Handle h) noexcept { ::WinHttpCloseHandle(h); }
+};
+using UniqueInternet = util::UniqueResource<InternetTraits>;
+
+DWORD QueryStatus(HINTERNET request) {
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
+    return 0;
+  return status;
+}
+
+// -1 when absent or malformed; a malformed length cannot be checked, so it fails the download.
+std::int64_t QueryContentLength(HINTERNET request, bool& malformed) {
+  wchar_t value[64] = {};
+  DWORD size = sizeof value;
+  malformed = false;
+  if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_CONTENT_LENGTH, WINHTTP_HEADER_NAME_BY_INDEX, value, &size,
+                             WINHTTP_NO_HEADER_INDEX))
+    return -1;
+  std::int64_t length = ParseContentLength(value);
+  malformed = length < 0;
+  return length;
+}
+
+bool Transfer(const Text& address, HANDLE file, const DownloadLimits& limits, const ProgressFunction& progress,
+              DownloadCancel* cancel) {
+  std::wstring url = util::Widen(address);
+  URL_COMPONENTS parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.dwHostNameLength = static_cast<DWORD>(-1);
+  parts.dwUrlPathLength = static_cast<DWORD>(-1);
+  parts.dwExtraInfoLength = static_cast<DWORD>(-1);
+  if (url.empty() || !::WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return false;
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return false;
+  const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
+  std::wstring object(parts.lpszUrlPath, parts.dwUrlPathLength);
+  if (parts.lpszExtraInfo) object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+  if (object.empty()) object = L"/";
+
+  UniqueInternet session(::WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                                       WINHTTP_NO_PROXY_BYPASS, 0));
+  if (!session) return false;
+  ::WinHttpSetTimeouts(session.get(), limits.connectTimeoutMs, limits.connectTimeoutMs, limits.connectTimeoutMs,
+                       limits.stallTimeoutMs);
+  UniqueInternet connection(::WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
+  if (!connection) return false;
+  const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
+  HINTERNET request = ::WinHttpOpenRequest(connection.get(), L"GET", object.c_str(), L"HTTP/1.1",
+                                           WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
+  if (!request) return false;
+  DownloadCancel own;  // when the caller gave none, the request is still closed on every path
+  if (cancel == nullptr) cancel = &own;
+  if (!cancel->Attach(request)) {
+    ::WinHttpCloseHandle(request);
+    return false;
+  }
+  struct Detacher {
+    DownloadCancel* c;
+    ~Detacher() { c->Detach(); }
+  } detacher{cancel};
+
+  if (!::WinHttpAddRequestHeaders(request, kRangeHeader, static_cast<DWORD>(-1), WINHTTP_ADDREQ_FLAG_ADD))
+    return false;
+  if (!::WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) return false;
+  if (!::WinHttpReceiveResponse(request, nullptr)) return false;
+  const DWORD status = QueryStatus(request);
+  if (status < 200 || status > 299) return false;
+  bool malformed = false;
+  const std::int64_t total = QueryContentLength(request, malformed);
+  if (malformed) return false;
+
+  std::vector<char> buffer(kReadChunk);
+  std::int64_t received = 0;
+  if (progress) progress(0, total);
+  for (;;) {
+    if (cancel->Cancelled()) return false;
+    DWORD read = 0;
+    // The receive time-out bounds each read: a server that stops sending fails here.
+    if (!::WinHttpReadData(request, buffer.data(), kReadChunk, &read)) return false;
+    if (read == 0) break;  // the body ended normally
+    DWORD written = 0;
+    if (!::WriteFile(file, buffer.data(), read, &written, nullptr) || written != read) return false;
+    received += read;
+    if (total >= 0 && received > total) return false;
+    if (progress) progress(received, total);
+  }
+  if (received == 0) return false;
+  if (total >= 0 && received != total) return false;
+  return ::FlushFileBuffers(file) != FALSE;
+}
+
+}  // namespace
+
+void DownloadCancel::Cancel() noexcept {
+  std::lock_guard<std::mutex> hold(lock_);
+  cancelled_ = true;
+  // Closing the request makes a blocked WinHttp call on the download thread return.
+  if (request_) ::WinHttpCloseHandle(request_);
+  request_ = nullptr;
+}
+
+bool DownloadCancel::Cancelled() const noexcept {
+  std::lock_guard<std::mutex> hold(lock_);
+  return cancelled_;
+}
+
+bool DownloadCancel::Attach(HINTERNET request) noexcept {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (cancelled_) return false;
+  request_ = request;
+  return true;
+}
+
+void DownloadCancel::Detach() noexcept {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (request_) ::WinHttpCloseHandle(request_);
+  request_ = nullptr;
+}
+
+std::int64_t ParseContentLength(const std::wstring& value) {
+  std::size_t begin = 0, end = value.size();
+  while (begin < end && value[begin] == L' ') ++begin;
+  while (end > begin && value[end - 1] == L' ') --end;
+  if (begin == end || end - begin > 18) return -1;
+  std::int64_t length = 0;
+  for (std::size_t i = begin; i < end; ++i) {
+    if (value[i] < L'0' || value[i] > L'9') return -1;
+    length = length * 10 + (value[i] - L'0');
+  }
+  return length;
+}
+
+bool DownloadToFile(const Text& address, const Text& path, const DownloadLimits& limits,
+                    const ProgressFunction& progress, DownloadCancel* cancel) {
+  bool complete = false;
+  {
+    util::UniqueHandle file(
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    try {
+      complete = Transfer(address, file.get(), limits, progress, cancel);
+    } catch (...) {
+      complete = false;
+    }
+  }
+  if (!complete) ::DeleteFileA(path.c_str());
+  return complete;
+}
+
+}  // namespace updater

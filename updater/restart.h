@@ -1,0 +1,12 @@
+#pragma once
+#include "util/text.h"
+
+namespace updater {
+// The program named in directory\sdhwt.ini ([tysj] yxmc), as a path that exists, taken as
+// ANSI first and then as UTF-8; empty when neither exists or the name would leave the directory.
+Text RestartProgramPath(const Text& directory);
+// Opens that program with the shell's "open" verb in a normal window, if there is one.
+void RestartMainProgram(const Text& directory);
+// The directory of the running executable, without a trailing backslash.
+Text OwnDirectory();
+}  // namespace updater

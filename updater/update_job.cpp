@@ -1,0 +1,153 @@
+#include "updater/update_job.h"
+
+#include <memory>
+#include <thread>
+
+#include "update/file_version.h"
+#include "update/safe_name.h"
+#include "updater/install.h"
+
+namespace updater {
+namespace {
+
+// What the download threads share with the job; kept alive by whoever ends last.
+struct Shared {
+  explicit Shared(std::size_t rows) : cancels(rows) {}
+  std::vector<DownloadCancel> cancels;
+};
+
+bool MatchesExpectedVersion(const Text& path, const Text& expected) {
+  if (expected.empty()) return true;
+  DWORD ignored = 0;
+  // A file without a version resource has nothing to compare.
+  if (::GetFileVersionInfoSizeA(path.c_str(), &ignored) == 0) return true;
+  return update::ReadFileVersion(path) == expected;
+}
+
+// Parent folders of a new file in a subfolder of the directory.
+void CreateParentFolders(const Text& directory, const Text& name) {
+  for (std::size_t at = name.find_first_of("\\/"); at != Text::npos; at = name.find_first_of("\\/", at + 1)) {
+    ::CreateDirectoryA((directory + "\\" + name.substr(0, at)).c_str(), nullptr);
+  }
+}
+
+bool AllFinished(const std::vector<RowStatus>& rows) {
+  for (const RowStatus& row : rows) {
+    if (row.phase == RowPhase::kRunning) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void ProgressTable::Reset(std::size_t rows) {
+  std::lock_guard<std::mutex> hold(lock_);
+  rows_.assign(rows, RowStatus{});
+  for (RowStatus& row : rows_) row.lastChange = ::GetTickCount();
+}
+
+void ProgressTable::Progress(std::size_t row, std::int64_t received, std::int64_t total) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (row >= rows_.size() || rows_[row].phase != RowPhase::kRunning) return;
+  rows_[row].received = received;
+  rows_[row].total = total;
+  rows_[row].lastChange = ::GetTickCount();
+}
+
+void ProgressTable::Finish(std::size_t row, bool completed) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (row >= rows_.size() || rows_[row].phase != RowPhase::kRunning) return;
+  rows_[row].phase = completed ? RowPhase::kCompleted : RowPhase::kFailed;
+}
+
+std::vector<RowStatus> ProgressTable::Snapshot() const {
+  std::lock_guard<std::mutex> hold(lock_);
+  return rows_;
+}
+
+Text DownloadPath(const Text& target) { return target + ".gxtmp"; }
+
+bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& entries, const JobLimits& limits,
+                  const std::shared_ptr<ProgressTable>& tablePointer) {
+  ProgressTable& table = *tablePointer;
+  table.Reset(entries.size());
+  auto shared = std::make_shared<Shared>(entries.size());
+  std::vector<Replacement> replacements(entries.size());
+  std::vector<std::thread> threads;
+  std::vector<std::size_t> threadRows;  // the row of each thread
+  std::vector<bool> givenUp(entries.size(), false);
+
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const update::DueEntry& entry = entries[i];
+    if (!update::IsSafeFileName(directory, entry.name)) {
+      table.Finish(i, false);
+      continue;
+    }
+    replacements[i].target = directory + "\\" + entry.name;
+    replacements[i].downloaded = DownloadPath(replacements[i].target);
+    CreateParentFolders(directory, entry.name);
+    try {
+      threadRows.push_back(i);
+      threads.emplace_back([shared, tablePointer, i, entry, path = replacements[i].downloaded, limits]() noexcept {
+        ProgressTable& rowTable = *tablePointer;
+        bool ok = false;
+        try {
+          ok = DownloadToFile(
+              entry.address, path, limits.download,
+              [&rowTable, i](std::int64_t received, std::int64_t total) { rowTable.Progress(i, received, total); },
+              &shared->cancels[i]);
+          if (ok && !MatchesExpectedVersion(path, entry.version)) {
+            ::DeleteFileA(path.c_str());
+            ok = false;
+          }
+        } catch (...) {
+          ok = false;
+        }
+        rowTable.Finish(i, ok);
+      });
+    } catch (...) {
+      if (threadRows.size() > threads.size()) threadRows.pop_back();
+      table.Finish(i, false);
+    }
+  }
+
+  // Every row ends: WinHttp's time-outs end a quiet request, and the watchdog aborts one
+  // that keeps its connection without moving. A thread that still does not end is left.
+  std::vector<DWORD> cancelledAt(entries.size(), 0);
+  for (;;) {
+    const std::vector<RowStatus> rows = table.Snapshot();
+    if (AllFinished(rows)) break;
+    const DWORD now = ::GetTickCount();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (rows[i].phase != RowPhase::kRunning) continue;
+      if (cancelledAt[i] == 0 && now - rows[i].lastChange > limits.watchdogMs) {
+        shared->cancels[i].Cancel();
+        cancelledAt[i] = now | 1;
+      } else if (cancelledAt[i] != 0 && now - cancelledAt[i] > limits.watchdogMs) {
+        table.Finish(i, false);
+        givenUp[i] = true;
+      }
+    }
+    ::Sleep(limits.pollMs);
+  }
+
+  const std::vector<RowStatus> rows = table.Snapshot();
+  bool allCompleted = true;
+  for (const RowStatus& row : rows) allCompleted = allCompleted && row.phase == RowPhase::kCompleted;
+
+  // A row given up on may still have its thread: that one is not waited for.
+  for (std::thread& thread : threads) {
+    if (givenUp[threadRows[&thread - threads.data()]]) thread.detach();
+    else thread.join();
+  }
+
+  if (!allCompleted) {
+    for (const Replacement& r : replacements) {
+      if (!r.downloaded.empty()) ::DeleteFileA(r.downloaded.c_str());
+    }
+    return false;
+  }
+  return ReplaceFiles(replacements);
+}
+
+}  // namespace updater
