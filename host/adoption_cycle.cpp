@@ -20,6 +20,10 @@ namespace host {
 
 std::atomic<unsigned> adoptionSerial{0};
 
+namespace {
+std::atomic<bool> adoptionStopped{false};
+}  // namespace
+
 HWND MainWindowHandle() { return Form().MainWindow.Handle(); }
 HWND HostWindowHandle(int k) { return Form().HostWindow[k - 1].Handle(); }
 
@@ -89,12 +93,18 @@ void StartInstanceHost() {
 void RunMonitor() {
   InstanceRegistry& reg = Registry();
   for (;;) {
-    if (reg.cycleRunning == 0) {
+    if (reg.cycleRunning == 0 && !adoptionStopped) {
       reg.cycleRunning = 1;
       AdoptionCycle();
     }
     util::Delay(kMonitorPauseMs);
   }
+}
+
+void StopAdoption() {
+  adoptionStopped = true;
+  const DWORD start = GetTickCount();
+  while (Registry().cycleRunning != 0 && GetTickCount() - start < 2000) util::Delay(20);
 }
 
 void AdoptionCycle() {

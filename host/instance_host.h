@@ -24,6 +24,11 @@ void PaneMouseGuard(int button, int action, const Text& pointText);
 void AltAKeyHandler(int modifier, int key, int action);
 void OnMainWindowMoved();
 
+// Starts no further adoption cycle and waits (at most 2 s) for one under way to end. Called
+// before the hosted windows are handed back on the way out, so that no cycle takes a
+// released window in again just before our process ends.
+void StopAdoption();
+
 // Hands every hosted client window back to the desktop (top-level, enabled, visible).
 // Called on every path on which the program ends itself.
 void ReleaseHostedWindows();

@@ -12,6 +12,7 @@ if testbed_can_run_32bit; then
 else
   arch=x86_64 run_dir=$build_dir-x64
 fi
+export TANDREL_TEST_ARCH=$arch
 TANDREL_ARCH=$arch "$here/tools/build.sh" "$run_dir" >/dev/null
 trap testbed_down EXIT
 testbed_up "$run_dir"

@@ -37,50 +37,43 @@ TEST(HungClient, OtherTabsStillSwitchWhileAHostedClientHangs) {
   ASSERT_NE(first, nullptr);
   ASSERT_TRUE(support::WaitFor([&] { return run.Tabs().size() == 2; }, 3000));
 
-  // The second stops handling messages a little after its adoption, for 12 seconds.
-  standin::WriteScript(run.Client(), std::string(hosttest::kClientPlace) + "start main\nhang main+3000 12000\n");
+  // The second stops handling messages a little after its adoption, for 15 seconds.
+  standin::WriteScript(run.Client(), std::string(hosttest::kClientPlace) + "start main\nhang main+2500 15000\n");
   DWORD hungPid = 0;
   HWND hung = run.StartClientAndWaitForAdoption(&hungPid);
   ASSERT_NE(hung, nullptr);
   ASSERT_TRUE(run.WaitForHosted(hung, 2));
   ASSERT_TRUE(support::WaitFor([&] { return run.Tabs().size() == 3; }, 3000));
-  // While the second is busy, the pointer over its pane: the guard and the re-fit act on it.
-  const POINT band = run.ScreenPoint(hung, run.PaneWidth() - 100, 10);
   ASSERT_TRUE(standin::WaitForLog(run.Client(), hungPid, "hang", {}, 10000));
-  hosttest::MovePointerTo(band.x, band.y);
-  hosttest::MovePointerTo(band.x - 200, band.y + 200);
-
-  standin::WriteScript(run.Client(), std::string(hosttest::kClientPlace) + "start main\n");
-  HWND third = run.StartClientAndWaitForAdoption();
-  ASSERT_NE(third, nullptr) << "a hung client stopped the adoption of others";
-  ASSERT_TRUE(run.WaitForHosted(third, 3));
-  ASSERT_TRUE(support::WaitFor([&] { return run.Tabs().size() == 4; }, 3000));
-
   // Hung as the system sees it: no message handled for 5 seconds.
   ASSERT_TRUE(support::WaitFor([&] { return IsHungAppWindow(hung) != FALSE; }, 10000));
   support::PumpMessagesFor(500);  // a few cycles of the monitor
-  EXPECT_TRUE(MainWindowAnswers(run));
+
+  // The hung window is the current one: the pointer over its button band and over the
+  // pane makes the guard and the re-fit act on it.
+  const POINT band = run.ScreenPoint(hung, run.PaneWidth() - 100, 10);
+  hosttest::MovePointerTo(band.x, band.y);
+  hosttest::MovePointerTo(band.x - 200, band.y + 200);
+  EXPECT_TRUE(MainWindowAnswers(run)) << "the pointer over the hung pane froze the program";
   EXPECT_TRUE(Switches(run, 0)) << "tab 1";
-  EXPECT_TRUE(Switches(run, 2)) << "tab 3";
-  EXPECT_TRUE(Switches(run, 0)) << "tab 1 again";
 
   // Moving the main window nudges every hosted window, the hung one included.
   RECT mr;
   GetWindowRect(run.Main(), &mr);
   SetWindowPos(run.Main(), nullptr, mr.left + 30, mr.top + 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   EXPECT_TRUE(MainWindowAnswers(run)) << "moving the main window froze the program";
-  EXPECT_TRUE(Switches(run, 2)) << "tab 3 after the move";
-  EXPECT_TRUE(Switches(run, 0)) << "tab 1 after the move";
 
-  // The hung client's own tab. Windows shows its pane without waiting for it; under Wine 8
-  // showing the host window that holds it waits until the client answers again (seen here:
-  // the switch completes when the hang ends), so there the check is only that it does.
+  // Back to the hung client's own tab. Windows shows its pane without waiting for it;
+  // under Wine 8 showing the host window that holds it waits until the client answers
+  // again (seen here: the switch completes when the hang ends), so there the check is
+  // that it completes then, and that the program is responsive afterwards.
   if (hosttest::UnderWine()) {
-    EXPECT_TRUE(Switches(run, 1, 15000)) << "the switch did not complete after the hang";
+    EXPECT_TRUE(Switches(run, 1, 20000)) << "the switch did not complete after the hang";
   } else {
     EXPECT_TRUE(Switches(run, 1)) << "tab 2 (the hung one)";
   }
   EXPECT_TRUE(Switches(run, 0)) << "tab 1 after tab 2";
+  EXPECT_TRUE(Switches(run, 1)) << "tab 2 again";
 
   // Once the client is ended, its tab goes as usual.
   HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, hungPid);
@@ -88,9 +81,8 @@ TEST(HungClient, OtherTabsStillSwitchWhileAHostedClientHangs) {
   TerminateProcess(p, 1);
   WaitForSingleObject(p, 5000);
   CloseHandle(p);
-  EXPECT_TRUE(support::WaitFor([&] { return run.Tabs().size() == 3; }, 5000));
+  EXPECT_TRUE(support::WaitFor([&] { return run.Tabs().size() == 2; }, 5000));
   EXPECT_EQ(run.HostOf(first), 1);
-  EXPECT_TRUE(run.WaitForHosted(third, 2, 3000));
 }
 
 }  // namespace
