@@ -22,6 +22,8 @@ void ReturnToDesktop(HWND window) {
 }  // namespace
 
 void ReleaseHostedWindows() {
+  // No cycle may take a released window in again before our process is gone.
+  StopAdoption();
   std::vector<HWND> windows = Registry().HostedWindows();
   if (HWND login = Registry().loginWindow.load(); login) windows.push_back(login);
   for (HWND window : windows) ReturnToDesktop(window);

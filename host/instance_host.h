@@ -29,7 +29,7 @@ void OnMainWindowMoved();
 // released window in again just before our process ends.
 void StopAdoption();
 
-// Hands every hosted client window back to the desktop (top-level, enabled, visible).
-// Called on every path on which the program ends itself.
+// Stops adoption, then hands every hosted client window back to the desktop (top-level,
+// enabled, visible). Called on every path on which the program ends itself.
 void ReleaseHostedWindows();
 }  // namespace host

@@ -28,8 +28,7 @@ void FirstUseNoticeAndEnd() {
   MessageBoxA(MainWindowHandle(), "第一次使用，先打开微信登录窗口或微信，再启动多开软件！", "提示信息",
               MB_ICONINFORMATION | MB_TASKMODAL);
   // Ending our process would destroy the client windows we hold under their running
-  // processes: hand them back to the desktop first, with no cycle left to take them in again.
-  StopAdoption();
+  // processes: hand them back to the desktop first.
   ReleaseHostedWindows();
   EndProcess(GetCurrentProcessId());
 }
