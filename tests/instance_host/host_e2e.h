@@ -114,4 +114,12 @@ HWND ClientMainWindow(const standin::Installation& installation, DWORD pid);
 HWND ClientLoginWindow(const standin::Installation& installation, DWORD pid);
 bool ProcessRunning(DWORD pid);
 
+struct Hosted {
+  DWORD pid;
+  HWND window;
+};
+// Starts n clients one after the other, each adopted (and its new add tab there) before the
+// next starts; empty when any step fails.
+std::vector<Hosted> HostClients(TandrelRun& run, int n);
+
 }  // namespace hosttest

@@ -7,25 +7,8 @@
 namespace {
 
 using hosttest::TandrelRun;
-
-struct Hosted {
-  DWORD pid;
-  HWND window;
-};
-
-// Starts n clients one after the other, each adopted before the next starts.
-std::vector<Hosted> HostClients(TandrelRun& run, int n) {
-  std::vector<Hosted> hosted;
-  for (int k = 1; k <= n; ++k) {
-    Hosted h{0, nullptr};
-    h.window = run.StartClientAndWaitForAdoption(&h.pid);
-    if (!h.window || !run.WaitForHosted(h.window, k)) return {};
-    const size_t tabsWanted = k < 6 ? k + 1 : 6;
-    if (!support::WaitFor([&] { return run.Tabs().size() == tabsWanted; }, 3000)) return {};
-    hosted.push_back(h);
-  }
-  return hosted;
-}
+using hosttest::Hosted;
+using hosttest::HostClients;
 
 void EndClient(DWORD pid) {
   HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);

@@ -166,6 +166,22 @@ bool ChangedBox(const TrayArea& before, const TrayArea& after, RECT* box) {
 // The notification area once it has stopped changing (an icon of a program that has just
 // ended goes a moment later).
 TrayArea SettledTray() {
+  // An icon left by a program that was ended without removing it stays until the pointer
+  // passes over it (the shell then finds its window gone): sweep the area first.
+  const RECT area = CaptureTrayArea().area;
+  if (area.right > area.left) {
+    const int y = (area.top + area.bottom) / 2;
+    for (int x = area.right - 2; x >= area.left; x -= 6) {
+      INPUT move{};
+      move.type = INPUT_MOUSE;
+      move.mi.dx = static_cast<LONG>((x * 65535.0) / (GetSystemMetrics(SM_CXSCREEN) - 1));
+      move.mi.dy = static_cast<LONG>((y * 65535.0) / (GetSystemMetrics(SM_CYSCREEN) - 1));
+      move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+      SendInput(1, &move, sizeof move);
+      support::PumpMessagesFor(10);
+    }
+    SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 3);
+  }
   TrayArea last = CaptureTrayArea();
   int same = 0;
   support::WaitFor([&] {
