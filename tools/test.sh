@@ -45,5 +45,12 @@ testbed_up "$test_build_dir"
 cd "$test_build_dir"
 # A GUI test whose first run fails is run once more (Wine's notification area sometimes
 # misses the first icon after earlier programs of the suite); it must then pass.
-ctest --output-on-failure --no-tests=error --repeat until-pass:2 "$@" || status=1
+if [ $# -eq 0 ]; then
+  # The tray test reads Wine's notification area, which the end-to-end programs before it
+  # leave in a state where its first icon is missed: it runs first, on a fresh desktop.
+  ctest --output-on-failure --repeat until-pass:2 -R '^shell_tray_test$' || status=1
+  ctest --output-on-failure --no-tests=error --repeat until-pass:2 -E '^shell_tray_test$' || status=1
+else
+  ctest --output-on-failure --no-tests=error --repeat until-pass:2 "$@" || status=1
+fi
 exit $status
