@@ -35,10 +35,6 @@ constexpr int kVisibilityPollMs = 100;
 constexpr DWORD kVisibilityWaitLimitMs = 5000;
 constexpr int kAvatarDelayMs = 200;
 
-void MonitorThread(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) noexcept {
-  RunMonitor();
-}
-
 void SetTabColours(const std::vector<TabPtr>& tabs, size_t selectedIndex) {
   for (const TabPtr& tab : tabs) tab->SetBackColour(kTabUnselected);
   if (selectedIndex < tabs.size()) tabs[selectedIndex]->SetBackColour(kTabSelected);
@@ -84,7 +80,7 @@ void StartInstanceHost() {
   for (int k = 1; k <= kMaxInstances; ++k) LoadHostWindow(k);
   util::Delay(1000);
   for (const TabPtr& tab : Registry().Tabs()) tab->SetEnabled(true);
-  util::StartWorkerThread(MonitorThread);
+  util::StartWorkerThread(RunMonitor, "monitor");
 }
 
 // One monitor thread runs the cycles itself, one after the other, instead of a thread per

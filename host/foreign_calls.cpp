@@ -32,9 +32,7 @@ EnableState& Enables() {
   return s;
 }
 
-void ApplyEnable(std::int32_t windowValue, std::int32_t, std::int32_t, std::int32_t,
-                 std::int32_t) noexcept {
-  HWND window = reinterpret_cast<HWND>(static_cast<std::intptr_t>(windowValue));
+void ApplyEnable(HWND window) {
   EnableState& s = Enables();
   for (;;) {
     bool wanted;
@@ -64,8 +62,7 @@ void EnableWindowAsync(HWND window, bool enable) {
   }
   if ((IsWindowEnabled(window) != FALSE) == enable) return;
   s.inFlight[window] = enable;
-  if (!util::StartWorkerThread(ApplyEnable,
-                               static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window)))) {
+  if (!util::StartWorkerThread([window] { ApplyEnable(window); }, "enable")) {
     s.inFlight.erase(window);
   }
 }

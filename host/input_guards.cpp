@@ -16,13 +16,6 @@
 
 namespace host {
 
-namespace {
-void LaunchThread(std::int32_t a1, std::int32_t a2, std::int32_t a3, std::int32_t a4,
-                  std::int32_t a5) noexcept {
-  LaunchWorker(a1, a2, a3, a4, a5);
-}
-}  // namespace
-
 void OnTabClick(form::PictureBox& tab) {
   InstanceRegistry& reg = Registry();
   if (tab.BackColour() == kTabSelected) return;
@@ -45,7 +38,7 @@ void OnTabClick(form::PictureBox& tab) {
       break;
     case TabClickAction::kLaunch:
       for (const TabPtr& t : tabs) t->SetEnabled(false);
-      util::StartWorkerThread(LaunchThread, k);
+      util::StartWorkerThread([k] { LaunchWorker(k, 0, 0, 0, 0); }, "launch");
       break;
     case TabClickAction::kRefuseLaunch:
       // Six are counted while the sixth window is still being adopted: nothing to launch.

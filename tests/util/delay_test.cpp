@@ -130,24 +130,20 @@ struct WorkerRecord {
 };
 WorkerRecord workerRecord;
 
-void RecordingWorker(std::int32_t a1, std::int32_t a2, std::int32_t a3, std::int32_t a4,
-                     std::int32_t a5) {
-  workerRecord.args[0] = a1;
-  workerRecord.args[1] = a2;
-  workerRecord.args[2] = a3;
-  workerRecord.args[3] = a4;
-  workerRecord.args[4] = a5;
-  workerRecord.threadId = GetCurrentThreadId();
-  WaitForSingleObject(workerRecord.release, 5000);
-  SetEvent(workerRecord.done);
-}
-
 TEST(WorkerThread, RunsDetachedWithCopiedArguments) {
   workerRecord.release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   workerRecord.done = CreateEventA(nullptr, TRUE, FALSE, nullptr);
   const std::int32_t values[5] = {1, -2, 3, 2147483647, -2147483647 - 1};
-  ASSERT_TRUE(util::StartWorkerThread(RecordingWorker, values[0], values[1], values[2],
-                                      values[3], values[4]));
+  std::int32_t copied[5];
+  for (int i = 0; i < 5; ++i) copied[i] = values[i];
+  // The work owns its captures: the caller's array may change once the call returned.
+  ASSERT_TRUE(util::StartWorkerThread([copied] {
+    for (int i = 0; i < 5; ++i) workerRecord.args[i] = copied[i];
+    workerRecord.threadId = GetCurrentThreadId();
+    WaitForSingleObject(workerRecord.release, 5000);
+    SetEvent(workerRecord.done);
+  }));
+  for (std::int32_t& value : copied) value = 0;
   // The call returned while the worker is still held: nothing was joined.
   EXPECT_EQ(WaitForSingleObject(workerRecord.done, 0), static_cast<DWORD>(WAIT_TIMEOUT));
   SetEvent(workerRecord.release);
@@ -155,7 +151,7 @@ TEST(WorkerThread, RunsDetachedWithCopiedArguments) {
   const std::int32_t expected[5] = {1, -2, 3, 2147483647, -2147483647 - 1};
   for (int i = 0; i < 5; ++i) EXPECT_EQ(workerRecord.args[i], expected[i]) << i;
   EXPECT_NE(workerRecord.threadId, GetCurrentThreadId());
-  EXPECT_FALSE(util::StartWorkerThread(nullptr));
+  EXPECT_FALSE(util::StartWorkerThread(std::function<void()>()));
   CloseHandle(workerRecord.release);
   CloseHandle(workerRecord.done);
 }
