@@ -193,7 +193,7 @@ void OfferDesktopShortcut() {
   const Text current = desktop.empty() ? Text() : ReadShortcutTarget(desktop + "Tandrel.lnk");
   const Text expected = ProgramDirectory() + "\\tandrel.exe";
   if (current == expected) return;
-  if (MessageBoxA(Form().MainWindow.Handle(), kQuestion, kQuestionTitle, kQuestionFlags) == IDOK) {
+  if (MessageBoxA(Form().mainWindow.Handle(), kQuestion, kQuestionTitle, kQuestionFlags) == IDOK) {
     CreateDesktopShortcut(kShortcutName, expected);
   }
 }

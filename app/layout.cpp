@@ -23,26 +23,26 @@ class IdealWindow : public LayoutWindow {
 
 class MainWindowTarget : public LayoutWindow {
  public:
-  void SetWidth(int width) override { Form().MainWindow.SetWidth(width); }
-  void SetHeight(int height) override { Form().MainWindow.SetHeight(height); }
-  void SetLeft(int left) override { Form().MainWindow.SetLeft(left); }
-  void SetTop(int top) override { Form().MainWindow.SetTop(top); }
-  int Width() override { return Form().MainWindow.Width(); }
-  int Height() override { return Form().MainWindow.Height(); }
-  void SetPanelLeft(int left) override { Form().外形框2->SetLeft(left); }
+  void SetWidth(int width) override { Form().mainWindow.SetWidth(width); }
+  void SetHeight(int height) override { Form().mainWindow.SetHeight(height); }
+  void SetLeft(int left) override { Form().mainWindow.SetLeft(left); }
+  void SetTop(int top) override { Form().mainWindow.SetTop(top); }
+  int Width() override { return Form().mainWindow.Width(); }
+  int Height() override { return Form().mainWindow.Height(); }
+  void SetPanelLeft(int left) override { Form().sidePanel->SetLeft(left); }
   void SetNoticeBar(int top, int width) override {
-    Form().标签1->SetTop(top);
-    Form().标签1->SetWidth(width);
+    Form().noticeBar->SetTop(top);
+    Form().noticeBar->SetWidth(width);
   }
   void SetColumnHeights(int strip, int panel) override {
-    Form().外形框1->SetHeight(strip);
-    Form().外形框2->SetHeight(panel);
+    Form().tabStrip->SetHeight(strip);
+    Form().sidePanel->SetHeight(panel);
   }
   void SetHintPositions(int textLeft, int textTop, int pictureLeft, int pictureTop) override {
-    Form().透明标签2->SetLeft(textLeft);
-    Form().透明标签2->SetTop(textTop);
-    Form().图片框2->SetLeft(pictureLeft);
-    Form().图片框2->SetTop(pictureTop);
+    Form().emptyHintText->SetLeft(textLeft);
+    Form().emptyHintText->SetTop(textTop);
+    Form().emptyHintPicture->SetLeft(pictureLeft);
+    Form().emptyHintPicture->SetTop(pictureTop);
   }
 };
 
@@ -112,12 +112,12 @@ void LayoutMainWindow() {
   LayoutSizes sizes;
   sizes.screenWidth = GetSystemMetrics(SM_CXSCREEN);
   sizes.screenHeight = GetSystemMetrics(SM_CYSCREEN);
-  sizes.stripWidth = f.外形框1->Width();
-  sizes.panelWidth = f.外形框2->Width();
-  sizes.hintTextWidth = f.透明标签2->Width();
-  sizes.hintTextHeight = f.透明标签2->Height();
-  sizes.hintPictureWidth = f.图片框2->Width();
-  sizes.hintPictureHeight = f.图片框2->Height();
+  sizes.stripWidth = f.tabStrip->Width();
+  sizes.panelWidth = f.sidePanel->Width();
+  sizes.hintTextWidth = f.emptyHintText->Width();
+  sizes.hintTextHeight = f.emptyHintText->Height();
+  sizes.hintPictureWidth = f.emptyHintPicture->Width();
+  sizes.hintPictureHeight = f.emptyHintPicture->Height();
 
   MainWindowTarget window;
   LayoutResult r = RunLayout(sizes, window);

@@ -6,19 +6,19 @@
 struct LayoutSizes {
   int screenWidth = 0;
   int screenHeight = 0;
-  int stripWidth = 82;         // width of 外形框1
-  int panelWidth = 151;        // width of 外形框2
-  int hintTextWidth = 440;     // 透明标签2
+  int stripWidth = 82;         // width of tabStrip
+  int panelWidth = 151;        // width of sidePanel
+  int hintTextWidth = 440;     // emptyHintText
   int hintTextHeight = 80;
-  int hintPictureWidth = 48;   // 图片框2
+  int hintPictureWidth = 48;   // emptyHintPicture
   int hintPictureHeight = 48;
 };
 
 struct LayoutResult {
   int windowLeft = 0, windowTop = 0, windowWidth = 0, windowHeight = 0;
-  int panelLeft = 0;                  // 外形框2
+  int panelLeft = 0;                  // sidePanel
   int paneWidth = 0, paneHeight = 0, stripWidth = 0;
-  int noticeTop = 0, noticeWidth = 0;  // 标签1
+  int noticeTop = 0, noticeWidth = 0;  // noticeBar
   int stripHeight = 0, panelHeight = 0;
   int hintTextLeft = 0, hintTextTop = 0;
   int hintPictureLeft = 0, hintPictureTop = 0;

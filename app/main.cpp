@@ -6,13 +6,13 @@
 #include "app/startup.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-  form::InitialiseUiThread();
+  ui::InitialiseUiThread();
   InitialiseProgramState();
   // A normal end comes only from the system: the session ends (the process may be
   // ended right after WM_ENDSESSION) or the main window is destroyed.
   MainForm& f = Form();
-  f.MainWindow.onSessionEnded = [] { OnNormalEnd(); };
-  f.MainWindow.onDestroyed = [] { PostQuitMessage(0); };
+  f.mainWindow.onSessionEnded = [] { OnNormalEnd(); };
+  f.mainWindow.onDestroyed = [] { PostQuitMessage(0); };
   LoadMainWindow();
 
   MSG msg;

@@ -1,23 +1,23 @@
 #pragma once
-// The program's form: MainWindow with its units, and the six host windows.
-#include "app/form/units.h"
+// The program's form: the main window with its units, and the six host panes.
+#include "ui/units.h"
 
 struct MainForm {
-  form::TopWindow MainWindow;
-  std::unique_ptr<form::ShapeBox> 外形框1;          // tab strip
-  std::unique_ptr<form::PictureBox> 图片框3;        // tab template (hidden, disabled)
-  form::Timer 时钟1;                                // CreateTab
-  form::Timer 时钟2;                                // DestroyPendingTab
-  form::Timer 时钟3;                                // StartInstanceHost
-  std::unique_ptr<form::ShapeBox> 外形框2;          // side panel
-  std::unique_ptr<form::PictureBox> 图片框4;        // link picture
-  std::unique_ptr<form::TransparentLabel> 透明标签7;  // customisation label
-  std::unique_ptr<form::Label> 标签1;               // notice bar
-  std::unique_ptr<form::TransparentLabel> 透明标签2;  // empty-state hint text
-  std::unique_ptr<form::PictureBox> 图片框2;        // empty-state hint picture
-  std::unique_ptr<form::PopupMenu> TrayMenu;
+  ui::TopWindow mainWindow;
+  std::unique_ptr<ui::ShapeBox> tabStrip;
+  std::unique_ptr<ui::PictureBox> tabTemplate;  // hidden and disabled; tabs are copies of it
+  ui::Timer createTabTimer;   // appends a tab
+  ui::Timer destroyTabTimer;  // destroys the tab a worker asked for
+  ui::Timer hostStartTimer;   // its first tick sets up the instance host
+  std::unique_ptr<ui::ShapeBox> sidePanel;
+  std::unique_ptr<ui::PictureBox> linkPicture;
+  std::unique_ptr<ui::TransparentLabel> customisationLabel;
+  std::unique_ptr<ui::Label> noticeBar;
+  std::unique_ptr<ui::TransparentLabel> emptyHintText;
+  std::unique_ptr<ui::PictureBox> emptyHintPicture;
+  std::unique_ptr<ui::PopupMenu> trayMenu;
 
-  form::TopWindow HostWindow[6];                    // HostWindow1..HostWindow6 = [0]..[5]
+  ui::TopWindow panes[6];  // the host panes, pane k at [k - 1]
 };
 
 // The one form of the process; its windows live until the process ends.

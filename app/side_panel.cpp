@@ -16,5 +16,5 @@ void OnLinkPictureClick() {
 
 void OnCustomisationLabelClick() {
   const Text text = "个人功能定制业务：根据个人的需要和需求定制个人专用的功能！\r\n" + Program().ContactText;
-  MessageBoxA(Form().MainWindow.Handle(), text.c_str(), "提示信息", MB_ICONINFORMATION | MB_OK | MB_TASKMODAL);
+  MessageBoxA(Form().mainWindow.Handle(), text.c_str(), "提示信息", MB_ICONINFORMATION | MB_OK | MB_TASKMODAL);
 }

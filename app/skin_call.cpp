@@ -20,7 +20,7 @@ AttachFunction attach = nullptr;  // the library stays loaded for the life of th
   char detail[256];
   std::snprintf(detail, sizeof detail, "无法找到指定DLL库文件“%s”中的输出命令“%s”", kLibrary, kExport);
   const Text message = Text("运行时出错!\r\n\r\n") + detail;
-  MessageBoxA(Form().MainWindow.Handle(), message.c_str(), "Tandrel", MB_OK | MB_ICONERROR);
+  MessageBoxA(Form().mainWindow.Handle(), message.c_str(), "Tandrel", MB_OK | MB_ICONERROR);
   TerminateProcess(GetCurrentProcess(), 1);
   ExitProcess(1);
 }

@@ -18,24 +18,24 @@
 
 namespace {
 constexpr char kTitle[] = "Tandrel";
-constexpr form::Colour kPanelFill = 16119285;   // RGB 245,245,245
-constexpr form::Colour kNoticeBack = 14914888;  // RGB 72,149,227
+constexpr ui::Colour kPanelFill = 16119285;   // RGB 245,245,245
+constexpr ui::Colour kNoticeBack = 14914888;  // RGB 72,149,227
 }  // namespace
 
 void OnMainWindowCreated() {
   MainForm& f = Form();
   const Text directory = ProgramDirectory();
   // 1. Title, which also keys the single-instance guard.
-  f.MainWindow.SetTitle(kTitle);
+  f.mainWindow.SetTitle(kTitle);
   // 2. A second instance ends here.
-  app::EnsureSingleInstance(f.MainWindow.Title());
+  app::EnsureSingleInstance(f.mainWindow.Title());
   // 3. Skin.
   app::ApplySkin(directory + "\\sefds.she", "");
   // 4. Layout.
   LayoutMainWindow();
   // 5. Colours.
-  f.外形框2->SetFill(kPanelFill);
-  f.标签1->SetBackColour(kNoticeBack);
+  f.sidePanel->SetFill(kPanelFill);
+  f.noticeBar->SetBackColour(kNoticeBack);
   // 6. Keyboard hook.
   util::InstallKeyboardHook(host::AltAKeyHandler);
   // 7. A stale updater of an older release; a failure to delete is ignored.
@@ -48,7 +48,7 @@ void OnMainWindowCreated() {
   // 10. Update check: returns, or ends the process.
   update::CheckForUpdates();
   // 11. Host set-up on the first tick, after this handler has returned.
-  f.时钟3.SetInterval(10);
+  f.hostStartTimer.SetInterval(10);
   // 12. Tray icon.
   app::InstallTrayIcon();
   // 13. Mouse hook.
@@ -56,7 +56,7 @@ void OnMainWindowCreated() {
 }
 
 bool OnMainWindowCloseRequested() {
-  form::TopWindow& window = Form().MainWindow;
+  ui::TopWindow& window = Form().mainWindow;
   CloseWindow(window.Handle());
   window.SetVisible(false);
   return false;

@@ -97,23 +97,23 @@ void RemoveTrayIcon(HWND window) {
   shownIcon.reset();
 }
 
-void InstallTrayIcon() { SetTrayIcon(Form().MainWindow.Handle(), TrayIconData(), kTrayTip); }
+void InstallTrayIcon() { SetTrayIcon(Form().mainWindow.Handle(), TrayIconData(), kTrayTip); }
 
 void ShowMainWindow() {
-  OpenIcon(Form().MainWindow.Handle());  // restores from minimised and activates
-  Form().MainWindow.SetVisible(true);
+  OpenIcon(Form().mainWindow.Handle());  // restores from minimised and activates
+  Form().mainWindow.SetVisible(true);
 }
 
 void OnTrayEvent(int argument) {
   if (argument == 1) {
     ShowMainWindow();
   } else if (argument == 3) {
-    HWND main = Form().MainWindow.Handle();
+    HWND main = Form().mainWindow.Handle();
     POINT pointer{};
     GetCursorPos(&pointer);
     // Foreground first, WM_NULL after: otherwise the menu stays open when the user clicks elsewhere.
     SetForegroundWindow(main);
-    if (Form().TrayMenu) Form().TrayMenu->Popup(main, pointer.x - 5, pointer.y - 5, TPM_RIGHTALIGN);
+    if (Form().trayMenu) Form().trayMenu->Popup(main, pointer.x - 5, pointer.y - 5, TPM_RIGHTALIGN);
     PostMessageA(main, WM_NULL, 0, 0);
   }
   // 2 (double click) does nothing: the button-up messages around it show the window.
@@ -123,7 +123,7 @@ void OnShowWindowCommand() { ShowMainWindow(); }
 
 void OnExitCommand() {
   util::RemoveMouseHook();
-  RemoveTrayIcon(Form().MainWindow.Handle());
+  RemoveTrayIcon(Form().mainWindow.Handle());
   host::ReleaseHostedWindows();
   HANDLE self = OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId());
   TerminateProcess(self ? self : GetCurrentProcess(), 0);

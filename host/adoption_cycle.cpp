@@ -24,8 +24,8 @@ namespace {
 std::atomic<bool> adoptionStopped{false};
 }  // namespace
 
-HWND MainWindowHandle() { return Form().MainWindow.Handle(); }
-HWND HostWindowHandle(int k) { return Form().HostWindow[k - 1].Handle(); }
+HWND MainWindowHandle() { return Form().mainWindow.Handle(); }
+HWND HostWindowHandle(int k) { return Form().panes[k - 1].Handle(); }
 
 namespace {
 
@@ -51,7 +51,7 @@ void Adopt(HWND w) {
   const int k = ++reg.hostedCount;
 
   SetParentWindow(w, HostWindowHandle(k));
-  Form().HostWindow[k - 1].SetVisible(true);
+  Form().panes[k - 1].SetVisible(true);
 
   const DWORD waitStart = GetTickCount();
   while (!IsWindowVisible(w) && GetTickCount() - waitStart < kVisibilityWaitLimitMs) {
@@ -76,7 +76,7 @@ void Adopt(HWND w) {
 }  // namespace
 
 void StartInstanceHost() {
-  Form().时钟3.SetInterval(0);
+  Form().hostStartTimer.SetInterval(0);
   for (int k = 1; k <= kMaxInstances; ++k) LoadHostWindow(k);
   util::Delay(1000);
   for (const TabPtr& tab : Registry().Tabs()) tab->SetEnabled(true);
@@ -163,8 +163,8 @@ void RemoveInstance(int position) {
       }
     }
     SetTabColours(tabs, 0);
-    Form().HostWindow[0].SetVisible(true);
-    for (int k = 2; k <= kMaxInstances; ++k) Form().HostWindow[k - 1].SetVisible(false);
+    Form().panes[0].SetVisible(true);
+    for (int k = 2; k <= kMaxInstances; ++k) Form().panes[k - 1].SetVisible(false);
     reg.currentWindow = hosted.empty() ? nullptr : hosted[0];
   } else {
     for (int j = 1; j <= n; ++j) {
@@ -172,7 +172,7 @@ void RemoveInstance(int position) {
       tabs[j - 1]->SetTop(plan.tabs[j - 1].top);
     }
     reg.currentWindow = nullptr;
-    Form().HostWindow[0].SetVisible(false);
+    Form().panes[0].SetVisible(false);
     ShowEmptyStateHint(true);
   }
 

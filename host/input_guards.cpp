@@ -16,7 +16,7 @@
 
 namespace host {
 
-void OnTabClick(form::PictureBox& tab) {
+void OnTabClick(ui::PictureBox& tab) {
   InstanceRegistry& reg = Registry();
   if (tab.BackColour() == kTabSelected) return;
 
@@ -30,9 +30,9 @@ void OnTabClick(form::PictureBox& tab) {
   const std::vector<HWND> hosted = reg.HostedWindows();
   switch (DecideTabClick(false, k, static_cast<int>(hosted.size()), reg.hostedCount)) {
     case TabClickAction::kSelectPane:
-      Form().HostWindow[k - 1].SetVisible(true);
+      Form().panes[k - 1].SetVisible(true);
       for (int j = 1; j <= kMaxInstances; ++j) {
-        if (j != k) Form().HostWindow[j - 1].SetVisible(false);
+        if (j != k) Form().panes[j - 1].SetVisible(false);
       }
       reg.currentWindow = hosted[k - 1];
       break;
@@ -44,7 +44,7 @@ void OnTabClick(form::PictureBox& tab) {
       // Six are counted while the sixth window is still being adopted: nothing to launch.
       tab.SetBackColour(kTabUnselected);
       for (int j = 1; j <= kMaxInstances && j <= static_cast<int>(tabs.size()); ++j) {
-        if (Form().HostWindow[j - 1].Visible()) tabs[j - 1]->SetBackColour(kTabSelected);
+        if (Form().panes[j - 1].Visible()) tabs[j - 1]->SetBackColour(kTabSelected);
       }
       break;
     case TabClickAction::kNothing:
@@ -73,11 +73,11 @@ void AltAKeyHandler(int modifier, int key, int action) {
   switch (DecideAltA(Registry().hostedCount, modifier, key, action)) {
     case AltAAction::kHide:
       CloseWindow(main);
-      Form().MainWindow.SetVisible(false);
+      Form().mainWindow.SetVisible(false);
       break;
     case AltAAction::kShow:
       OpenIcon(main);
-      Form().MainWindow.SetVisible(true);
+      Form().mainWindow.SetVisible(true);
       ActivateWindow(main);
       break;
     case AltAAction::kNothing:

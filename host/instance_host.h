@@ -4,7 +4,7 @@
 
 #include "util/text.h"
 
-namespace form { class PictureBox; }
+namespace ui { class PictureBox; }
 
 namespace host {
 // route.dat beside the executable.
@@ -19,7 +19,7 @@ void RunMonitor();
 void AdoptionCycle();
 void RemoveInstance(int position);
 
-void OnTabClick(form::PictureBox& tab);
+void OnTabClick(ui::PictureBox& tab);
 void PaneMouseGuard(int button, int action, const Text& pointText);
 void AltAKeyHandler(int modifier, int key, int action);
 void OnMainWindowMoved();

@@ -1,7 +1,7 @@
 // The instance registry, the host panes' set-up and the tab hand-offs.
 //
 // Tab controls are created and destroyed on the user-interface thread only. Worker
-// threads ask for that through the one-shot timers 时钟1 (append a tab) and 时钟2
+// threads ask for that through the one-shot timers createTabTimer (append a tab) and destroyTabTimer
 // (destroy the tab at pendingTabRemoval); a destruction request waits until done.
 #include "host/registry.h"
 
@@ -89,21 +89,21 @@ int TabTop(int position) { return (position - 1) * kTabHeight + kTabTopMargin; }
 void OnHostWindowCreated(int k) {
   if (k < 1 || k > kMaxInstances) return;
   MainForm& form = Form();
-  HWND hostWindow = form.HostWindow[k - 1].Handle();
-  SetParentWindow(hostWindow, form.MainWindow.Handle());
+  HWND hostWindow = form.panes[k - 1].Handle();
+  SetParentWindow(hostWindow, form.mainWindow.Handle());
   MoveWindowKeep(hostWindow, kHostLeft, 0, Program().paneWidth, Program().paneHeight);
 }
 
 void CreateTab() {
   MainForm& form = Form();
   // The one-shot timer stops itself first. Run at start-up it is already stopped.
-  if (form.时钟1.Interval() != 0) form.时钟1.SetInterval(0);
+  if (form.createTabTimer.Interval() != 0) form.createTabTimer.SetInterval(0);
   // Six tabs is the strip's limit: with six hosted there is no add tab.
   if (Registry().TabCount() >= kMaxInstances) return;
-  if (!form.图片框3 || !form.外形框1) return;
+  if (!form.tabTemplate || !form.tabStrip) return;
 
   // The copy lands in the tab strip with the template's properties and click handler.
-  std::unique_ptr<form::PictureBox> copy = form.图片框3->CopyInto(*form.外形框1);
+  std::unique_ptr<ui::PictureBox> copy = form.tabTemplate->CopyInto(*form.tabStrip);
   if (!copy) return;
   TabPtr tab(std::move(copy));
   int n = Registry().AppendTab(tab);
@@ -115,27 +115,27 @@ void CreateTab() {
 
 void DestroyPendingTab() {
   MainForm& form = Form();
-  form.时钟2.SetInterval(0);
+  form.destroyTabTimer.SetInterval(0);
   // The list keeps the destroyed control; the waiting caller takes it out afterwards.
   if (TabPtr tab = Registry().TabAt(Registry().pendingTabRemoval.load())) tab->Destroy();
   Registry().pendingTabRemoval = 0;
 }
 
-void RequestNewTab() { Form().时钟1.SetInterval(kTimerRequestMs); }
+void RequestNewTab() { Form().createTabTimer.SetInterval(kTimerRequestMs); }
 
 void RequestTabDestruction(int position) {
   InstanceRegistry& registry = Registry();
   registry.pendingTabRemoval = position;
-  Form().时钟2.SetInterval(kTimerRequestMs);
+  Form().destroyTabTimer.SetInterval(kTimerRequestMs);
   // Delay keeps this thread's messages flowing; on the user-interface thread it also
-  // lets 时钟2 tick inside the wait.
+  // lets destroyTabTimer tick inside the wait.
   while (registry.pendingTabRemoval.load() > 0) util::Delay(kDestructionPollMs);
 }
 
 void ShowEmptyStateHint(bool visible) {
   MainForm& form = Form();
-  if (form.透明标签2) form.透明标签2->SetVisible(visible);
-  if (form.图片框2) form.图片框2->SetVisible(visible);
+  if (form.emptyHintText) form.emptyHintText->SetVisible(visible);
+  if (form.emptyHintPicture) form.emptyHintPicture->SetVisible(visible);
 }
 
 }  // namespace host

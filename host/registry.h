@@ -7,15 +7,15 @@
 #include <mutex>
 #include <vector>
 
-#include "app/form/units.h"
+#include "ui/units.h"
 
 namespace host {
 
-constexpr form::Colour kTabSelected = 3026478;    // RGB 46,46,46
-constexpr form::Colour kTabUnselected = 8421504;  // RGB 128,128,128
+constexpr ui::Colour kTabSelected = 3026478;    // RGB 46,46,46
+constexpr ui::Colour kTabUnselected = 8421504;  // RGB 128,128,128
 constexpr int kMaxInstances = 6;
 
-using TabPtr = std::shared_ptr<form::PictureBox>;
+using TabPtr = std::shared_ptr<ui::PictureBox>;
 
 struct InstanceRegistry {
   // Guards tabs and hostedWindows. Held only for a change or to copy, never while

@@ -69,7 +69,7 @@ bool HandOff(const Text& directory, const Text& dueList) {
   if (!WriteHandoffFiles(directory, dueList)) return false;
   const Text updaterPath = directory + kUpdaterFile;
   WriteWholeFile(updaterPath, CarriedUpdaterImage());
-  ::MessageBoxA(Form().MainWindow.Handle(), "发现新版本，程序强制更新！", "提示信息",
+  ::MessageBoxA(Form().mainWindow.Handle(), "发现新版本，程序强制更新！", "提示信息",
                 MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
   // The clients we host must outlive us: give their windows back before the process goes.
   host::ReleaseHostedWindows();

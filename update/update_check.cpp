@@ -29,13 +29,13 @@ void CheckForUpdates() {
 
   Program().ContactText = Fetch(host, "lianxixinxi.dat");
   Program().LinkAddress = Fetch(host, "tblianjie.dat");
-  if (!Program().LinkAddress.empty() && Form().图片框4) Form().图片框4->SetVisible(true);
+  if (!Program().LinkAddress.empty() && Form().linkPicture) Form().linkPicture->SetVisible(true);
 
   const Text dueList = BuildDueList(Fetch(host, "txgeng.dat"), ProgramDirectory());
   // HandOff returns only when gxwj.bin could not be written; then carry on as if nothing were due.
   if (!dueList.empty()) HandOff(ProgramDirectory(), dueList);
 
-  if (Form().透明标签7) Form().透明标签7->SetVisible(true);
+  if (Form().customisationLabel) Form().customisationLabel->SetVisible(true);
   util::Delay(kAfterCheckDelayMs);
 }
 

@@ -1,7 +1,7 @@
 // The main window's layout over screen sizes, and the small pure rules beside it.
 #include <gtest/gtest.h>
 
-#include "app/form/units.h"
+#include "ui/units.h"
 #include "app/layout.h"
 #include "app/main_form.h"
 #include "app/program_path.h"
@@ -124,7 +124,7 @@ TEST(TrayEvent, CallbackMessagesMapToArguments) {
   struct Case { LPARAM message; int argument; };
   const Case cases[] = {{WM_LBUTTONUP, 1},   {WM_LBUTTONDBLCLK, 2}, {WM_RBUTTONUP, 3}, {WM_CONTEXTMENU, 3},
                         {WM_LBUTTONDOWN, 0}, {WM_RBUTTONDOWN, 0},   {WM_MOUSEMOVE, 0}, {WM_RBUTTONDBLCLK, 0}};
-  for (const Case& c : cases) EXPECT_EQ(form::TrayEventArgument(c.message), c.argument) << c.message;
+  for (const Case& c : cases) EXPECT_EQ(ui::TrayEventArgument(c.message), c.argument) << c.message;
 }
 
 }  // namespace

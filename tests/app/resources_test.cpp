@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/form/picture.h"
+#include "ui/picture.h"
 #include "app/resources.h"
 #include "tests/support/test_support.h"
 
@@ -62,18 +62,18 @@ TEST(Resources, IconGroupGivesTheWindowsIcon) {
 }
 
 TEST(Resources, PicturesOfTheForm) {
-  auto plus = form::DecodePicture(app::LoadResourceBytes(app::kPlusPictureId));
+  auto plus = ui::DecodePicture(app::LoadResourceBytes(app::kPlusPictureId));
   ASSERT_NE(plus, nullptr);
   EXPECT_EQ(plus->width, 50);
   EXPECT_EQ(plus->height, 50);
-  auto at = [](const form::Picture& p, int x, int y) { return p.pixels[y * p.width + x]; };
+  auto at = [](const ui::Picture& p, int x, int y) { return p.pixels[y * p.width + x]; };
   EXPECT_EQ(at(*plus, 0, 0) >> 24, 0u);                // outside the disc
   EXPECT_EQ(at(*plus, 25, 25), 0xFFFFFFFFu);           // the plus, white
   std::uint32_t disc = at(*plus, 6, 25);               // the disc, opaque green
   EXPECT_EQ(disc >> 24, 0xFFu);
   EXPECT_GT(disc >> 8 & 0xFF, 2 * (disc >> 16 & 0xFF));
 
-  auto tao = form::DecodePicture(app::LoadResourceBytes(app::kTaoPictureId));
+  auto tao = ui::DecodePicture(app::LoadResourceBytes(app::kTaoPictureId));
   ASSERT_NE(tao, nullptr);
   EXPECT_EQ(tao->width, 60);
   EXPECT_EQ(tao->height, 60);

@@ -4,7 +4,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/form/units.h"
+#include "ui/units.h"
 #include "app/main_form.h"
 #include "app/program_state.h"
 #include "tests/support/test_support.h"
@@ -48,7 +48,7 @@ SeenBox ShowNoticeAndRead() {
 }
 
 TEST(SidePanel, CustomisationNoticeCarriesTheContactText) {
-  form::InitialiseUiThread();
+  ui::InitialiseUiThread();
   InitialiseProgramState();
   const std::string fixed = "个人功能定制业务：根据个人的需要和需求定制个人专用的功能！";
 

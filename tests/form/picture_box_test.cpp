@@ -1,8 +1,8 @@
 // Picture boxes: decoding PNG and BMP files, and what each display mode paints.
 #include <gtest/gtest.h>
 
-#include "app/form/picture.h"
-#include "app/form/units.h"
+#include "ui/picture.h"
+#include "ui/units.h"
 #include "form_test_util.h"
 
 using formtest::Rgb;
@@ -10,7 +10,7 @@ using formtest::Rgb;
 namespace {
 
 constexpr std::uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kClear = 0x00000000;
-constexpr form::Colour kBackground = 0x00808080;  // grey in both colour orders
+constexpr ui::Colour kBackground = 0x00808080;  // grey in both colour orders
 
 // 50 by 50: top-left pixel red, the last two columns and rows blue, row 20 fully
 // transparent, the rest green. A 48 by 48 window onto it shows no blue.
@@ -36,8 +36,8 @@ Bytes Fixture100x50() {
 class PictureBoxTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    form::InitialiseUiThread();
-    form::TopWindow::Design design;
+    ui::InitialiseUiThread();
+    ui::TopWindow::Design design;
     design.x = 10;
     design.y = 10;
     design.width = 400;
@@ -46,16 +46,16 @@ class PictureBoxTest : public ::testing::Test {
     window.Load(design);
     ASSERT_TRUE(window.Exists());
   }
-  std::unique_ptr<form::PictureBox> Box(int w, int h, form::DisplayMode mode, const Bytes& picture) {
-    auto box = std::make_unique<form::PictureBox>(window, 0, 0, w, h, kBackground, mode);
+  std::unique_ptr<ui::PictureBox> Box(int w, int h, ui::DisplayMode mode, const Bytes& picture) {
+    auto box = std::make_unique<ui::PictureBox>(window, 0, 0, w, h, kBackground, mode);
     EXPECT_TRUE(box->SetPicture(picture));
     return box;
   }
-  form::TopWindow window;
+  ui::TopWindow window;
 };
 
 TEST_F(PictureBoxTest, OwnSizeDrawsFromTheTopLeftOverTheBackground) {
-  auto box = Box(60, 60, form::DisplayMode::kOwnSizeTopLeft, Fixture50());
+  auto box = Box(60, 60, ui::DisplayMode::kOwnSizeTopLeft, Fixture50());
   formtest::Rendering r = formtest::Render(box->Handle());
   EXPECT_EQ(r.At(0, 0), Rgb(255, 0, 0));
   EXPECT_EQ(r.At(10, 10), Rgb(0, 255, 0));
@@ -65,7 +65,7 @@ TEST_F(PictureBoxTest, OwnSizeDrawsFromTheTopLeftOverTheBackground) {
 }
 
 TEST_F(PictureBoxTest, TiledBoxOfFortyEightShowsTheTopLeftOfTheFiftyPicture) {
-  auto box = Box(48, 48, form::DisplayMode::kTiled, Fixture50());
+  auto box = Box(48, 48, ui::DisplayMode::kTiled, Fixture50());
   formtest::Rendering r = formtest::Render(box->Handle());
   EXPECT_EQ(r.At(0, 0), Rgb(255, 0, 0));
   EXPECT_EQ(r.At(47, 47), Rgb(0, 255, 0));
@@ -73,7 +73,7 @@ TEST_F(PictureBoxTest, TiledBoxOfFortyEightShowsTheTopLeftOfTheFiftyPicture) {
 }
 
 TEST_F(PictureBoxTest, TiledRepeatsFromTheTopLeft) {
-  auto box = Box(120, 60, form::DisplayMode::kTiled, Fixture50());
+  auto box = Box(120, 60, ui::DisplayMode::kTiled, Fixture50());
   formtest::Rendering r = formtest::Render(box->Handle());
   EXPECT_EQ(r.At(50, 0), Rgb(255, 0, 0));   // second tile in the row
   EXPECT_EQ(r.At(100, 0), Rgb(255, 0, 0));  // third, cut at the box's edge
@@ -82,7 +82,7 @@ TEST_F(PictureBoxTest, TiledRepeatsFromTheTopLeft) {
 }
 
 TEST_F(PictureBoxTest, CentredAtOwnSizeWhenItFits) {
-  auto box = Box(80, 80, form::DisplayMode::kCentred, Fixture50());
+  auto box = Box(80, 80, ui::DisplayMode::kCentred, Fixture50());
   formtest::Rendering r = formtest::Render(box->Handle());
   EXPECT_EQ(r.At(15, 15), Rgb(255, 0, 0));  // (80 - 50) / 2
   EXPECT_EQ(r.At(14, 15), Rgb(128, 128, 128));
@@ -92,7 +92,7 @@ TEST_F(PictureBoxTest, CentredAtOwnSizeWhenItFits) {
 
 TEST_F(PictureBoxTest, CentredScalesDownKeepingTheAspectRatio) {
   // 100 by 50 into 50 by 50: drawn 50 by 25 at (0, 12).
-  auto box = Box(50, 50, form::DisplayMode::kCentred, Fixture100x50());
+  auto box = Box(50, 50, ui::DisplayMode::kCentred, Fixture100x50());
   formtest::Rendering r = formtest::Render(box->Handle());
   EXPECT_EQ(r.At(25, 5), Rgb(128, 128, 128));
   EXPECT_EQ(r.At(25, 44), Rgb(128, 128, 128));
@@ -104,7 +104,7 @@ TEST_F(PictureBoxTest, CentredScalesDownKeepingTheAspectRatio) {
 }
 
 TEST(CentredPlacement, Table) {
-  struct Case { int boxW, boxH, picW, picH; form::Placement expected; };
+  struct Case { int boxW, boxH, picW, picH; ui::Placement expected; };
   const Case cases[] = {
       {80, 80, 50, 50, {15, 15, 50, 50}},    // the plus in a tab
       {80, 80, 36, 36, {22, 22, 36, 36}},    // an avatar
@@ -118,7 +118,7 @@ TEST(CentredPlacement, Table) {
       {80, 80, 0, 0, {0, 0, 0, 0}},
   };
   for (const Case& c : cases) {
-    form::Placement p = form::CentredPlacement(c.boxW, c.boxH, c.picW, c.picH);
+    ui::Placement p = ui::CentredPlacement(c.boxW, c.boxH, c.picW, c.picH);
     EXPECT_EQ(p.x, c.expected.x) << c.picW << "x" << c.picH;
     EXPECT_EQ(p.y, c.expected.y) << c.picW << "x" << c.picH;
     EXPECT_EQ(p.width, c.expected.width) << c.picW << "x" << c.picH;
@@ -135,8 +135,8 @@ TEST_F(PictureBoxTest, DamagedFilesGiveNoPictureAndLeaveTheBackground) {
   Bytes bmpHeaderOnly = {'B', 'M', 0, 0, 0, 0};
   const Bytes cases[] = {Bytes(), truncated, flipped, signatureOnly, bmpHeaderOnly, Bytes(100, 0xFF)};
   for (const Bytes& bytes : cases) {
-    auto box = std::make_unique<form::PictureBox>(window, 0, 0, 60, 60, kBackground,
-                                                  form::DisplayMode::kOwnSizeTopLeft);
+    auto box = std::make_unique<ui::PictureBox>(window, 0, 0, 60, 60, kBackground,
+                                                  ui::DisplayMode::kOwnSizeTopLeft);
     EXPECT_FALSE(box->SetPicture(bytes)) << bytes.size();
     EXPECT_FALSE(box->HasPicture());
     formtest::Rendering r = formtest::Render(box->Handle());
@@ -145,7 +145,7 @@ TEST_F(PictureBoxTest, DamagedFilesGiveNoPictureAndLeaveTheBackground) {
 }
 
 TEST_F(PictureBoxTest, ClearPictureLeavesTheBackground) {
-  auto box = Box(60, 60, form::DisplayMode::kOwnSizeTopLeft, Fixture50());
+  auto box = Box(60, 60, ui::DisplayMode::kOwnSizeTopLeft, Fixture50());
   box->ClearPicture();
   EXPECT_FALSE(box->HasPicture());
   EXPECT_EQ(formtest::Render(box->Handle()).Count(Rgb(128, 128, 128)), 60 * 60);
@@ -166,7 +166,7 @@ Bytes Bmp24() {
 }
 
 TEST_F(PictureBoxTest, BitmapFilesAreShownTheRightWayUp) {
-  auto box = Box(10, 10, form::DisplayMode::kOwnSizeTopLeft, Bmp24());
+  auto box = Box(10, 10, ui::DisplayMode::kOwnSizeTopLeft, Bmp24());
   formtest::Rendering r = formtest::Render(box->Handle());
   EXPECT_EQ(r.At(0, 0), Rgb(255, 0, 0));
   EXPECT_EQ(r.At(1, 0), Rgb(0, 255, 0));
@@ -177,15 +177,15 @@ TEST_F(PictureBoxTest, BitmapFilesAreShownTheRightWayUp) {
 
 TEST(DecodeBmp, RefusesFilesWhosePixelsRunPastTheEnd) {
   Bytes bmp = Bmp24();
-  EXPECT_NE(form::DecodeBmp(bmp), nullptr);
+  EXPECT_NE(ui::DecodeBmp(bmp), nullptr);
   bmp.pop_back();
-  EXPECT_EQ(form::DecodeBmp(bmp), nullptr);
+  EXPECT_EQ(ui::DecodeBmp(bmp), nullptr);
   Bytes rle = Bmp24();
   rle[30] = 1;  // BI_RLE8 is not taken
-  EXPECT_EQ(form::DecodeBmp(rle), nullptr);
+  EXPECT_EQ(ui::DecodeBmp(rle), nullptr);
   Bytes huge = Bmp24();
   huge[18] = 0xFF, huge[19] = 0xFF, huge[20] = 0xFF, huge[21] = 0x7F;  // width 2^31 - 1
-  EXPECT_EQ(form::DecodeBmp(huge), nullptr);
+  EXPECT_EQ(ui::DecodeBmp(huge), nullptr);
 }
 
 }  // namespace

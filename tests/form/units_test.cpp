@@ -4,7 +4,7 @@
 #include <atomic>
 #include <thread>
 
-#include "app/form/units.h"
+#include "ui/units.h"
 #include "form_test_util.h"
 
 using formtest::PumpUntil;
@@ -27,8 +27,8 @@ RECT ScreenRect(HWND hwnd) {
 class UnitsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    form::InitialiseUiThread();
-    form::TopWindow::Design design;
+    ui::InitialiseUiThread();
+    ui::TopWindow::Design design;
     design.x = 100;
     design.y = 100;
     design.width = 400;
@@ -39,17 +39,17 @@ class UnitsTest : public ::testing::Test {
     window.Load(design);
     ASSERT_TRUE(window.Exists());
   }
-  form::TopWindow window;
+  ui::TopWindow window;
 };
 
 TEST_F(UnitsTest, CallsFromAWorkerRunOnTheUserInterfaceThread) {
-  form::Label label(window, 0, 0, 100, 20, "before", 0, 0xFFFFFF, form::Align::kLeft);
+  ui::Label label(window, 0, 0, 100, 20, "before", 0, 0xFFFFFF, ui::Align::kLeft);
   const DWORD uiThread = GetCurrentThreadId();
   std::atomic<DWORD> ranOn{0};
   std::atomic<bool> done{false};
   int widthSeenByWorker = 0;
   std::thread worker([&] {
-    form::RunOnUiThread([&] { ranOn = GetCurrentThreadId(); });
+    ui::CallOnUiThread([&] { ranOn = GetCurrentThreadId(); });
     label.SetCaption("after");
     label.SetWidth(150);
     widthSeenByWorker = label.Width();
@@ -66,7 +66,7 @@ TEST_F(UnitsTest, CallsFromAWorkerRunOnTheUserInterfaceThread) {
 }
 
 TEST_F(UnitsTest, TimerTicksOnTheUserInterfaceThreadUntilStopped) {
-  form::Timer timer;
+  ui::Timer timer;
   const DWORD uiThread = GetCurrentThreadId();
   std::atomic<int> ticks{0};
   std::atomic<bool> wrongThread{false};
@@ -88,7 +88,7 @@ TEST_F(UnitsTest, TimerTicksOnTheUserInterfaceThreadUntilStopped) {
 }
 
 TEST_F(UnitsTest, OneShotTimerStoppingItselfTicksOnce) {
-  form::Timer timer;
+  ui::Timer timer;
   int ticks = 0;
   timer.onTick = [&] {
     timer.SetInterval(0);
@@ -100,19 +100,19 @@ TEST_F(UnitsTest, OneShotTimerStoppingItselfTicksOnce) {
 }
 
 TEST_F(UnitsTest, TagIsTheWindowTextOfPictureBoxesAndLabelsKeepTheirCaption) {
-  form::PictureBox box(window, 0, 0, 80, 80, 0, form::DisplayMode::kCentred);
+  ui::PictureBox box(window, 0, 0, 80, 80, 0, ui::DisplayMode::kCentred);
   box.SetTag("4");
   EXPECT_EQ(box.Tag(), "4");
   EXPECT_EQ(WindowTextOf(box.Handle()), "4");
-  form::Label label(window, 0, 0, 100, 20, "说明", 0, 0, form::Align::kLeft);
+  ui::Label label(window, 0, 0, 100, 20, "说明", 0, 0, ui::Align::kLeft);
   label.SetTag("x");
   EXPECT_EQ(label.Tag(), "x");
   EXPECT_EQ(WindowTextOf(label.Handle()), "说明");
 }
 
 TEST_F(UnitsTest, GeometryIsRelativeToTheParentAndChildrenMoveWithTheirShapeBox) {
-  form::ShapeBox shape(window, 10, -1, 100, 200, 0, 0);
-  form::PictureBox child(shape, 1, 2, 80, 80, 0, form::DisplayMode::kCentred);
+  ui::ShapeBox shape(window, 10, -1, 100, 200, 0, 0);
+  ui::PictureBox child(shape, 1, 2, 80, 80, 0, ui::DisplayMode::kCentred);
   EXPECT_EQ(shape.Left(), 10);
   EXPECT_EQ(shape.Top(), -1);
   EXPECT_EQ(child.Left(), 1);
@@ -132,26 +132,26 @@ TEST_F(UnitsTest, GeometryIsRelativeToTheParentAndChildrenMoveWithTheirShapeBox)
 }
 
 TEST_F(UnitsTest, CopyIntoAnotherParentKeepsPropertiesAndHandler) {
-  form::ShapeBox strip(window, 0, 0, 82, 300, 0x808080, 0x808080);
-  form::ShapeBox other(window, 100, 0, 82, 300, 0x808080, 0x808080);
-  form::PictureBox tab(strip, 1, 2, 80, 80, 0x2E2E2E, form::DisplayMode::kCentred);
+  ui::ShapeBox strip(window, 0, 0, 82, 300, 0x808080, 0x808080);
+  ui::ShapeBox other(window, 100, 0, 82, 300, 0x808080, 0x808080);
+  ui::PictureBox tab(strip, 1, 2, 80, 80, 0x2E2E2E, ui::DisplayMode::kCentred);
   std::vector<std::uint32_t> green(10 * 10, 0xFF00FF00);
   ASSERT_TRUE(tab.SetPicture(formtest::EncodePng(10, 10, green)));
   tab.SetTag("1");
   tab.SetHandCursor(true);
   tab.SetVisible(false);
   tab.SetDisabled(true);
-  form::PictureBox* clicked = nullptr;
-  tab.onLeftButtonDown = [&](form::PictureBox& which) { clicked = &which; };
+  ui::PictureBox* clicked = nullptr;
+  tab.onLeftButtonDown = [&](ui::PictureBox& which) { clicked = &which; };
 
-  std::unique_ptr<form::PictureBox> copy = tab.CopyInto(other);
+  std::unique_ptr<ui::PictureBox> copy = tab.CopyInto(other);
   ASSERT_TRUE(copy && copy->Exists());
   EXPECT_EQ(GetParent(copy->Handle()), other.Handle());
   EXPECT_EQ(copy->Left(), 1);
   EXPECT_EQ(copy->Top(), 2);
   EXPECT_EQ(copy->Width(), 80);
   EXPECT_EQ(copy->BackColour(), 0x2E2E2Eu);
-  EXPECT_EQ(copy->Mode(), form::DisplayMode::kCentred);
+  EXPECT_EQ(copy->Mode(), ui::DisplayMode::kCentred);
   EXPECT_TRUE(copy->HasPicture());
   EXPECT_EQ(copy->Tag(), "1");
   EXPECT_FALSE(copy->Visible());
@@ -169,12 +169,12 @@ TEST_F(UnitsTest, CopyIntoAnotherParentKeepsPropertiesAndHandler) {
 }
 
 TEST_F(UnitsTest, RealClicksRaiseLeftButtonDownOnlyWhileEnabled) {
-  form::PictureBox box(window, 20, 20, 80, 80, 0x808080, form::DisplayMode::kCentred);
-  form::TransparentLabel label(window, 150, 20, 120, 40, "点击", 0xFF0000, 16);
-  form::PictureBox witness(window, 20, 150, 80, 80, 0x808080, form::DisplayMode::kCentred);
+  ui::PictureBox box(window, 20, 20, 80, 80, 0x808080, ui::DisplayMode::kCentred);
+  ui::TransparentLabel label(window, 150, 20, 120, 40, "点击", 0xFF0000, 16);
+  ui::PictureBox witness(window, 20, 150, 80, 80, 0x808080, ui::DisplayMode::kCentred);
   int boxClicks = 0, labelClicks = 0, witnessClicks = 0;
-  box.onLeftButtonDown = [&](form::PictureBox&) { ++boxClicks; };
-  witness.onLeftButtonDown = [&](form::PictureBox&) { ++witnessClicks; };
+  box.onLeftButtonDown = [&](ui::PictureBox&) { ++boxClicks; };
+  witness.onLeftButtonDown = [&](ui::PictureBox&) { ++witnessClicks; };
   label.onLeftButtonDown = [&] { ++labelClicks; };
   SetForegroundWindow(window.Handle());
   PumpUntil([] { return false; }, 100);
@@ -200,8 +200,8 @@ TEST_F(UnitsTest, RealClicksRaiseLeftButtonDownOnlyWhileEnabled) {
 }
 
 TEST_F(UnitsTest, TransparentLabelShowsItsParentsFillBehindItsText) {
-  form::ShapeBox panel(window, 0, 0, 200, 100, 0xC0C0C0, 0xF5F5F5);
-  form::TransparentLabel label(panel, 10, 10, 150, 41, "点击个人功能定制", 0xFF0000, 16);  // blue text
+  ui::ShapeBox panel(window, 0, 0, 200, 100, 0xC0C0C0, 0xF5F5F5);
+  ui::TransparentLabel label(panel, 10, 10, 150, 41, "点击个人功能定制", 0xFF0000, 16);  // blue text
   formtest::Rendering r = formtest::Render(label.Handle());
   EXPECT_EQ(r.At(0, 0), Rgb(245, 245, 245));
   EXPECT_EQ(r.At(149, 40), Rgb(245, 245, 245));
@@ -216,7 +216,7 @@ TEST_F(UnitsTest, TransparentLabelShowsItsParentsFillBehindItsText) {
 }
 
 TEST_F(UnitsTest, LabelIsOpaqueWithItsColours) {
-  form::Label label(window, 0, 0, 300, 20, "  声明", 0xFFFFFF, 0xFF0000, form::Align::kLeft);
+  ui::Label label(window, 0, 0, 300, 20, "  声明", 0xFFFFFF, 0xFF0000, ui::Align::kLeft);
   label.SetBackColour(14914888);
   formtest::Rendering r = formtest::Render(label.Handle());
   EXPECT_EQ(r.At(299, 0), Rgb(72, 149, 227));
@@ -254,19 +254,19 @@ TEST_F(UnitsTest, MovedAndTrayEvents) {
   EXPECT_GE(moves, 1);
   const UINT messages[] = {WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP, WM_CONTEXTMENU,
                            WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_RBUTTONDOWN};
-  for (UINT m : messages) SendMessageA(window.Handle(), form::kTrayCallbackMessage, 100, m);
+  for (UINT m : messages) SendMessageA(window.Handle(), ui::kTrayCallbackMessage, 100, m);
   EXPECT_EQ(trayEvents, (std::vector<int>{1, 2, 3, 3}));
 }
 
 TEST(PopupMenu, HiddenRootItemsAndSeparator) {
-  form::InitialiseUiThread();
-  std::vector<form::PopupMenu::Item> items(4);
+  ui::InitialiseUiThread();
+  std::vector<ui::PopupMenu::Item> items(4);
   items[0].caption = "显示窗口";
   items[1].caption = "-";
   items[2].caption = "退出程序";
   items[3].caption = "隐藏";
   items[3].visible = false;
-  form::PopupMenu menu("菜单", items);
+  ui::PopupMenu menu("菜单", items);
   HMENU h = menu.Handle();
   ASSERT_NE(h, nullptr);
   ASSERT_EQ(GetMenuItemCount(h), 3);

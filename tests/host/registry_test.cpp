@@ -20,27 +20,27 @@ constexpr int kPaneHeight = 599;
 
 void LoadTestMainWindow() {
   MainForm& f = Form();
-  if (f.MainWindow.Exists()) return;
-  form::TopWindow::Design design;
+  if (f.mainWindow.Exists()) return;
+  ui::TopWindow::Design design;
   design.x = 100;
   design.y = 80;
   design.width = 1152;
   design.height = 648;
   design.title = "Tandrel registry test";
-  f.MainWindow.Load(design, nullptr, [&f] {
-    f.外形框1 = std::make_unique<form::ShapeBox>(f.MainWindow, 0, -1, 82, 602, host::kTabUnselected,
+  f.mainWindow.Load(design, nullptr, [&f] {
+    f.tabStrip = std::make_unique<ui::ShapeBox>(f.mainWindow, 0, -1, 82, 602, host::kTabUnselected,
                                                  host::kTabUnselected);
-    f.图片框3 = std::make_unique<form::PictureBox>(*f.外形框1, 1, 2, 80, 80, host::kTabUnselected,
-                                                   form::DisplayMode::kCentred);
-    f.图片框3->SetVisible(false);
-    f.图片框3->SetDisabled(true);
-    f.透明标签2 = std::make_unique<form::TransparentLabel>(f.MainWindow, 300, 250, 400, 60, "点击左侧  添加微信",
+    f.tabTemplate = std::make_unique<ui::PictureBox>(*f.tabStrip, 1, 2, 80, 80, host::kTabUnselected,
+                                                   ui::DisplayMode::kCentred);
+    f.tabTemplate->SetVisible(false);
+    f.tabTemplate->SetDisabled(true);
+    f.emptyHintText = std::make_unique<ui::TransparentLabel>(f.mainWindow, 300, 250, 400, 60, "点击左侧  添加微信",
                                                           RGB(128, 128, 128), 48);
-    f.图片框2 = std::make_unique<form::PictureBox>(f.MainWindow, 500, 250, 50, 50, RGB(240, 240, 240),
-                                                   form::DisplayMode::kCentred);
+    f.emptyHintPicture = std::make_unique<ui::PictureBox>(f.mainWindow, 500, 250, 50, 50, RGB(240, 240, 240),
+                                                   ui::DisplayMode::kCentred);
   });
-  f.时钟1.onTick = host::CreateTab;
-  f.时钟2.onTick = host::DestroyPendingTab;
+  f.createTabTimer.onTick = host::CreateTab;
+  f.destroyTabTimer.onTick = host::DestroyPendingTab;
 }
 
 // Parent and the rectangle relative to the parent's client area, read from Windows.
@@ -69,24 +69,24 @@ void RemoveAllTabs() {
 class Registry : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    form::InitialiseUiThread();
+    ui::InitialiseUiThread();
     Program().paneWidth = kPaneWidth;
     Program().paneHeight = kPaneHeight;
     LoadTestMainWindow();
   }
   void SetUp() override {
-    ASSERT_TRUE(Form().MainWindow.Exists());
+    ASSERT_TRUE(Form().mainWindow.Exists());
     RemoveAllTabs();
   }
   void TearDown() override { RemoveAllTabs(); }
 };
 
 TEST_F(Registry, HostWindowsAreSixHiddenChildrenOfTheMainWindowOverThePane) {
-  HWND main = Form().MainWindow.Handle();
+  HWND main = Form().mainWindow.Handle();
   for (int k = 1; k <= 6; ++k) LoadHostWindow(k);
   for (int k = 1; k <= 6; ++k) {
     SCOPED_TRACE(k);
-    HWND hostWindow = Form().HostWindow[k - 1].Handle();
+    HWND hostWindow = Form().panes[k - 1].Handle();
     ASSERT_TRUE(IsWindow(hostWindow));
     EXPECT_FALSE(GetWindowLongA(hostWindow, GWL_STYLE) & WS_VISIBLE);
     Placement p = PlacementOf(hostWindow);
@@ -100,7 +100,7 @@ TEST_F(Registry, HostWindowsAreSixHiddenChildrenOfTheMainWindowOverThePane) {
   int lastSeen = 7;
   for (HWND child = GetWindow(main, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
     for (int k = 1; k <= 6; ++k) {
-      if (child == Form().HostWindow[k - 1].Handle()) {
+      if (child == Form().panes[k - 1].Handle()) {
         EXPECT_LT(k, lastSeen) << "host window " << k << " lies above " << lastSeen;
         lastSeen = k;
       }
@@ -119,7 +119,7 @@ TEST_F(Registry, CreateTabAfterThreeMakesTheFourthAtTop242TaggedFour) {
     host::TabPtr tab = host::Registry().TabAt(n);
     ASSERT_TRUE(tab && IsWindow(tab->Handle()));
     Placement p = PlacementOf(tab->Handle());
-    EXPECT_EQ(p.parent, Form().外形框1->Handle());
+    EXPECT_EQ(p.parent, Form().tabStrip->Handle());
     EXPECT_EQ(p.rect.top, (n - 1) * 80 + 2);
     EXPECT_EQ(p.rect.left, 1);
     EXPECT_EQ(p.rect.right - p.rect.left, 80);
@@ -132,7 +132,7 @@ TEST_F(Registry, CreateTabAfterThreeMakesTheFourthAtTop242TaggedFour) {
   EXPECT_EQ(host::Registry().TabAt(4)->Tag(), "4");
   EXPECT_EQ(host::Registry().TabAt(4)->Top(), 242);
   // The template itself stays hidden and disabled.
-  EXPECT_FALSE(GetWindowLongA(Form().图片框3->Handle(), GWL_STYLE) & WS_VISIBLE);
+  EXPECT_FALSE(GetWindowLongA(Form().tabTemplate->Handle(), GWL_STYLE) & WS_VISIBLE);
 }
 
 TEST_F(Registry, NoSeventhTab) {
@@ -154,7 +154,7 @@ TEST_F(Registry, RequestNewTabFromAWorkerAppendsExactlyOne) {
   // The one-shot timer stopped itself: no further tab follows.
   fixtures::WaitUntil([] { return false; }, 300);
   EXPECT_EQ(host::Registry().TabCount(), 2);
-  EXPECT_EQ(Form().时钟1.Interval(), 0);
+  EXPECT_EQ(Form().createTabTimer.Interval(), 0);
   EXPECT_EQ(WindowText(host::Registry().TabAt(2)->Handle()), "2");
 }
 
@@ -199,7 +199,7 @@ TEST_F(Registry, TabDestructionRequestedByAWorkerReturnsOnlyOnceTheTabIsGone) {
   // waits until the worker has handled its message inside its wait.
   bool inTick = false;
   bool workerHandledFirst = false;
-  Form().时钟2.onTick = [&] {
+  Form().destroyTabTimer.onTick = [&] {
     if (inTick) return;
     inTick = true;
     workerHandledFirst = fixtures::WaitUntil([] { return workerMessages.load() > 0; }, 3000);
@@ -212,7 +212,7 @@ TEST_F(Registry, TabDestructionRequestedByAWorkerReturnsOnlyOnceTheTabIsGone) {
   SetEvent(posted);
   EXPECT_TRUE(fixtures::WaitUntil([&] { return returned.load(); }, 5000));
   worker.join();
-  Form().时钟2.onTick = host::DestroyPendingTab;
+  Form().destroyTabTimer.onTick = host::DestroyPendingTab;
   CloseHandle(posted);
 
   EXPECT_TRUE(workerHandledFirst);
@@ -225,11 +225,11 @@ TEST_F(Registry, TabDestructionRequestedByAWorkerReturnsOnlyOnceTheTabIsGone) {
 
 TEST_F(Registry, EmptyStateHintShowsAndHides) {
   host::ShowEmptyStateHint(false);
-  EXPECT_FALSE(GetWindowLongA(Form().透明标签2->Handle(), GWL_STYLE) & WS_VISIBLE);
-  EXPECT_FALSE(GetWindowLongA(Form().图片框2->Handle(), GWL_STYLE) & WS_VISIBLE);
+  EXPECT_FALSE(GetWindowLongA(Form().emptyHintText->Handle(), GWL_STYLE) & WS_VISIBLE);
+  EXPECT_FALSE(GetWindowLongA(Form().emptyHintPicture->Handle(), GWL_STYLE) & WS_VISIBLE);
   host::ShowEmptyStateHint(true);
-  EXPECT_TRUE(GetWindowLongA(Form().透明标签2->Handle(), GWL_STYLE) & WS_VISIBLE);
-  EXPECT_TRUE(GetWindowLongA(Form().图片框2->Handle(), GWL_STYLE) & WS_VISIBLE);
+  EXPECT_TRUE(GetWindowLongA(Form().emptyHintText->Handle(), GWL_STYLE) & WS_VISIBLE);
+  EXPECT_TRUE(GetWindowLongA(Form().emptyHintPicture->Handle(), GWL_STYLE) & WS_VISIBLE);
 }
 
 }  // namespace

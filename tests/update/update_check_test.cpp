@@ -17,23 +17,23 @@ namespace {
 class UpdateCheck : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    form::InitialiseUiThread();
+    ui::InitialiseUiThread();
     InitialiseProgramState();
-    form::TopWindow::Design design;
+    ui::TopWindow::Design design;
     design.width = 800;
     design.height = 600;
     design.title = "Tandrel";
-    Form().MainWindow.Load(design, nullptr, [] {
-      Form().图片框4 = std::make_unique<form::PictureBox>(Form().MainWindow, 49, 425, 60, 60, 16777215,
-                                                          form::DisplayMode::kOwnSizeTopLeft);
-      Form().透明标签7 = std::make_unique<form::TransparentLabel>(Form().MainWindow, 4, 520, 141, 41,
+    Form().mainWindow.Load(design, nullptr, [] {
+      Form().linkPicture = std::make_unique<ui::PictureBox>(Form().mainWindow, 49, 425, 60, 60, 16777215,
+                                                          ui::DisplayMode::kOwnSizeTopLeft);
+      Form().customisationLabel = std::make_unique<ui::TransparentLabel>(Form().mainWindow, 4, 520, 141, 41,
                                                                   "点击个人功能定制", 16711680, 16);
     });
   }
 
   void SetUp() override {
-    Form().图片框4->SetVisible(false);
-    Form().透明标签7->SetVisible(false);
+    Form().linkPicture->SetVisible(false);
+    Form().customisationLabel->SetVisible(false);
     Program().ContactText.clear();
     Program().LinkAddress.clear();
   }
@@ -57,8 +57,8 @@ TEST_F(UpdateCheck, LinkOfSpacesShowsThePictureAndTextsArriveAsGbk) {
   update::CheckForUpdates();
   EXPECT_EQ(Program().ContactText, "联系人：小明 QQ 10001");  // this literal is GBK at run time
   EXPECT_EQ(Program().LinkAddress, "   ");
-  EXPECT_TRUE(Form().图片框4->Visible());
-  EXPECT_TRUE(Form().透明标签7->Visible());
+  EXPECT_TRUE(Form().linkPicture->Visible());
+  EXPECT_TRUE(Form().customisationLabel->Visible());
   EXPECT_EQ(server.RequestedPaths(), (std::vector<std::string>{"/tandrel/gxdata/lianxixinxi.dat",
                                                                "/tandrel/gxdata/tblianjie.dat",
                                                                "/tandrel/gxdata/txgeng.dat"}));
@@ -74,8 +74,8 @@ TEST_F(UpdateCheck, NothingDueGoesOnWithTheCustomisationLabel) {
         "<yingyong>C:\\x.exe</yingyong><dizhi>http://127.0.0.1/x</dizhi>\r\n"
         "<yingyong>NUL</yingyong><dizhi>http://127.0.0.1/x</dizhi>\r\n");
   update::CheckForUpdates();
-  EXPECT_FALSE(Form().图片框4->Visible()) << "an empty link leaves the picture hidden";
-  EXPECT_TRUE(Form().透明标签7->Visible());
+  EXPECT_FALSE(Form().linkPicture->Visible()) << "an empty link leaves the picture hidden";
+  EXPECT_TRUE(Form().customisationLabel->Visible());
   EXPECT_EQ(::GetFileAttributesA((ProgramDirectory() + "\\gxwj.bin").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
@@ -86,8 +86,8 @@ TEST_F(UpdateCheck, UnreachableServerGoesOnWithEmptyTexts) {
   EXPECT_LT(::GetTickCount() - start, 20000u);
   EXPECT_EQ(Program().ContactText, "");
   EXPECT_EQ(Program().LinkAddress, "");
-  EXPECT_FALSE(Form().图片框4->Visible());
-  EXPECT_TRUE(Form().透明标签7->Visible());
+  EXPECT_FALSE(Form().linkPicture->Visible());
+  EXPECT_TRUE(Form().customisationLabel->Visible());
 }
 
 }  // namespace

@@ -1,14 +1,17 @@
-// The user-interface thread's hidden message window: work items sent from other
+// The user-interface thread's hidden message window: tasks posted or sent from other
 // threads, and the timers' ticks.
 #include <atomic>
 #include <map>
+#include <new>
 
-#include "app/form/control_data.h"
+#include "ui/control_data.h"
+#include "util/log.h"
 
-namespace form {
+namespace ui {
 namespace {
 
-constexpr UINT kRunWork = WM_APP + 1;
+constexpr UINT kRunWork = WM_APP + 1;    // sent: lParam points to the caller's work
+constexpr UINT kRunPosted = WM_APP + 2;  // posted: lParam owns a heap copy of the task
 constexpr char kCallWindowClass[] = "TandrelUiCalls";
 
 std::atomic<DWORD> uiThreadId{0};
@@ -25,6 +28,11 @@ LRESULT CALLBACK CallWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM l
     case kRunWork: {
       auto* work = reinterpret_cast<const std::function<void()>*>(lParam);
       RaiseEvent([work] { (*work)(); });
+      return 0;
+    }
+    case kRunPosted: {
+      std::unique_ptr<std::function<void()>> task(reinterpret_cast<std::function<void()>*>(lParam));
+      RaiseEvent([&task] { (*task)(); });
       return 0;
     }
     case WM_TIMER: {
@@ -57,7 +65,7 @@ void InitialiseUiThread() {
 
 bool OnUiThread() { return uiThreadId == 0 || uiThreadId == GetCurrentThreadId(); }
 
-void RunOnUiThread(const std::function<void()>& work) {
+void CallOnUiThread(const std::function<void()>& work) {
   if (!work) return;
   if (OnUiThread()) {
     work();
@@ -67,6 +75,30 @@ void RunOnUiThread(const std::function<void()>& work) {
   // SendMessage waits for the work and runs it inside the user-interface thread's
   // message handling; a window that is gone takes nothing.
   if (hwnd && IsWindow(hwnd)) SendMessageA(hwnd, kRunWork, 0, reinterpret_cast<LPARAM>(&work));
+}
+
+bool PostTask(std::function<void()> task) {
+  if (!task) return false;
+  HWND hwnd = callWindow;
+  if (!hwnd) {
+    if (uiThreadId == 0) {  // no user-interface thread yet: run it here, as CallOnUiThread does
+      RaiseEvent(task);
+      return true;
+    }
+    util::LogWarning("a task for the user-interface thread was dropped: its message window is gone");
+    return false;
+  }
+  auto* owned = new (std::nothrow) std::function<void()>(std::move(task));
+  if (!owned) {
+    util::LogError("no memory to post a task to the user-interface thread");
+    return false;
+  }
+  if (!PostMessageA(hwnd, kRunPosted, 0, reinterpret_cast<LPARAM>(owned))) {
+    util::LogLastError("PostMessage of a user-interface task");
+    delete owned;  // never posted: freed here, not leaked
+    return false;
+  }
+  return true;
 }
 
 // --- Timer -------------------------------------------------------------------
@@ -83,7 +115,7 @@ Timer::Timer() : state_(std::make_unique<State>()) {
 
 Timer::~Timer() {
   UINT_PTR id = state_->id;
-  RunOnUiThread([id] {
+  CallOnUiThread([id] {
     HWND hwnd = callWindow;
     if (hwnd) KillTimer(hwnd, id);
     Timers().erase(id);
@@ -93,7 +125,7 @@ Timer::~Timer() {
 void Timer::SetInterval(int milliseconds) {
   if (milliseconds < 0) milliseconds = 0;
   state_->interval = milliseconds;
-  RunOnUiThread([this, milliseconds] {
+  CallOnUiThread([this, milliseconds] {
     HWND hwnd = callWindow;
     if (!hwnd) return;
     if (milliseconds == 0) {
@@ -108,4 +140,4 @@ void Timer::SetInterval(int milliseconds) {
 
 int Timer::Interval() const { return state_->interval; }
 
-}  // namespace form
+}  // namespace ui

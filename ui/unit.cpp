@@ -1,7 +1,7 @@
 // Properties common to every visible unit, carried to the user-interface thread.
-#include "app/form/control_data.h"
+#include "ui/control_data.h"
 
-namespace form {
+namespace ui {
 namespace {
 
 // Outer rectangle relative to the parent's client area (screen for top-level windows).
@@ -16,7 +16,7 @@ RECT BoundsInParent(HWND hwnd) {
 template <class T, class F>
 T ReadOnUi(F&& read) {
   T value{};
-  RunOnUiThread([&] { value = read(); });
+  CallOnUiThread([&] { value = read(); });
   return value;
 }
 
@@ -48,35 +48,35 @@ int Unit::Height() const {
 }
 
 void Unit::SetLeft(int x) {
-  RunOnUiThread([this, x] {
+  CallOnUiThread([this, x] {
     if (!Exists()) return;
     RECT r = BoundsInParent(hwnd_);
     SetWindowPos(hwnd_, nullptr, x, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   });
 }
 void Unit::SetTop(int y) {
-  RunOnUiThread([this, y] {
+  CallOnUiThread([this, y] {
     if (!Exists()) return;
     RECT r = BoundsInParent(hwnd_);
     SetWindowPos(hwnd_, nullptr, r.left, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   });
 }
 void Unit::SetWidth(int w) {
-  RunOnUiThread([this, w] {
+  CallOnUiThread([this, w] {
     RECT r{};
     if (!Exists() || !GetWindowRect(hwnd_, &r)) return;
     SetWindowPos(hwnd_, nullptr, 0, 0, w, r.bottom - r.top, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   });
 }
 void Unit::SetHeight(int h) {
-  RunOnUiThread([this, h] {
+  CallOnUiThread([this, h] {
     RECT r{};
     if (!Exists() || !GetWindowRect(hwnd_, &r)) return;
     SetWindowPos(hwnd_, nullptr, 0, 0, r.right - r.left, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   });
 }
 void Unit::SetBounds(int x, int y, int w, int h) {
-  RunOnUiThread([this, x, y, w, h] {
+  CallOnUiThread([this, x, y, w, h] {
     if (Exists()) SetWindowPos(hwnd_, nullptr, x, y, w, h, SWP_NOZORDER | SWP_NOACTIVATE);
   });
 }
@@ -86,7 +86,7 @@ bool Unit::Visible() const {
   return ReadOnUi<bool>([this] { return Exists() && (GetWindowLongA(hwnd_, GWL_STYLE) & WS_VISIBLE) != 0; });
 }
 void Unit::SetVisible(bool visible) {
-  RunOnUiThread([this, visible] {
+  CallOnUiThread([this, visible] {
     if (!Exists()) return;
     // Controls and windows put inside another (the host panes) show without taking activation.
     bool inside = GetAncestor(hwnd_, GA_PARENT) != GetDesktopWindow();
@@ -97,7 +97,7 @@ bool Unit::Disabled() const {
   return ReadOnUi<bool>([this] { return Exists() && !IsWindowEnabled(hwnd_); });
 }
 void Unit::SetDisabled(bool disabled) {
-  RunOnUiThread([this, disabled] {
+  CallOnUiThread([this, disabled] {
     if (Exists()) EnableWindow(hwnd_, disabled ? FALSE : TRUE);
   });
 }
@@ -106,7 +106,7 @@ Text Unit::Tag() const {
   return ReadOnUi<Text>([this] { return data_->tag; });
 }
 void Unit::SetTag(const Text& tag) {
-  RunOnUiThread([this, &tag] {
+  CallOnUiThread([this, &tag] {
     data_->tag = tag;
     // Labels show their window text and windows their title: only the others carry the tag there.
     bool textFree = data_->kind == Kind::kPictureBox || data_->kind == Kind::kShapeBox;
@@ -115,11 +115,11 @@ void Unit::SetTag(const Text& tag) {
 }
 
 void Unit::SetHandCursor(bool hand) {
-  RunOnUiThread([this, hand] { data_->handCursor = hand; });
+  CallOnUiThread([this, hand] { data_->handCursor = hand; });
 }
 
 void Unit::Destroy() {
-  RunOnUiThread([this] {
+  CallOnUiThread([this] {
     if (Exists()) DestroyWindow(hwnd_);
     hwnd_ = nullptr;
   });
@@ -135,4 +135,4 @@ int TrayEventArgument(LPARAM mouseMessage) {
   }
 }
 
-}  // namespace form
+}  // namespace ui

@@ -1,10 +1,11 @@
 #pragma once
-// The form's units as Win32 controls. Every method may be called from any thread:
-// off the user-interface thread it is carried there as a work item sent
-// (SendMessage) to a hidden message window of that thread, and the caller waits for
-// it; so controls are only touched on their own thread. A worker must not hold a
-// lock that the user-interface thread may wait for while it calls a unit method.
-// Controls are created and destroyed on the user-interface thread only.
+// The form's units as Win32 controls, created and destroyed on the user-interface thread.
+// Work for that thread from another one is posted with PostTask (the caller goes on); a
+// caller that must have a result uses CallOnUiThread and waits. Unit methods called off
+// the user-interface thread are carried there with CallOnUiThread, so they stay correct,
+// but the program's workers post their changes instead: a waiting worker would stall
+// whenever the user-interface thread is busy (a modal box, a slow window). A worker must
+// not hold a lock that the user-interface thread may wait for while it calls a unit method.
 #include <windows.h>
 
 #include <cstdint>
@@ -14,18 +15,22 @@
 
 #include "util/text.h"
 
-namespace form {
+namespace ui {
 
 using Colour = std::uint32_t;  // 0x00BBGGRR
 
-// Runs work on the user-interface thread and waits for it; runs it directly when
-// already there. Initialised by the first InitialiseUiThread call (process start):
-// the calling thread becomes the user-interface thread. Before that call work runs
-// directly on the calling thread; once the user-interface thread's message window
-// is gone (the end of the process) work is dropped.
+// Initialised by the first InitialiseUiThread call (process start): the calling thread
+// becomes the user-interface thread. Before that call work runs directly on the calling
+// thread; once the user-interface thread's message window is gone (the end of the process)
+// work is dropped.
 void InitialiseUiThread();
 bool OnUiThread();
-void RunOnUiThread(const std::function<void()>& work);
+// Queues task to run on the user-interface thread, in posting order, and returns at once
+// (on that thread too: the task then runs from its message loop). False when it could not
+// be posted (the task is then freed, never run, and the failure logged).
+bool PostTask(std::function<void()> task);
+// Runs work on the user-interface thread and waits for it; runs it directly when already there.
+void CallOnUiThread(const std::function<void()>& work);
 
 struct ControlData;  // per-control state, kept by the unit and read by its window procedure
 
@@ -212,4 +217,4 @@ class PopupMenu {
   HMENU menu_ = nullptr;
 };
 
-}  // namespace form
+}  // namespace ui

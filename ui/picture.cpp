@@ -1,10 +1,10 @@
-#include "app/form/picture.h"
+#include "ui/picture.h"
 
 #include <png.h>
 
 #include <cstring>
 
-namespace form {
+namespace ui {
 namespace {
 
 constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
@@ -186,4 +186,4 @@ void DrawPicture(HDC dc, const Picture& picture, DisplayMode mode, int boxWidth,
   }
 }
 
-}  // namespace form
+}  // namespace ui

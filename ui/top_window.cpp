@@ -1,7 +1,7 @@
 // Top-level windows: the main window and the host windows.
-#include "app/form/control_data.h"
+#include "ui/control_data.h"
 
-namespace form {
+namespace ui {
 namespace {
 
 constexpr char kTopWindowClass[] = "TandrelWindow";
@@ -95,7 +95,7 @@ TopWindow::TopWindow() { data_->kind = Kind::kTopWindow; }
 TopWindow::~TopWindow() { Destroy(); }
 
 void TopWindow::Load(const Design& design, HWND owner, const std::function<void()>& createUnits) {
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     if (Exists()) return;
     escClose_ = design.escClose;
     DWORD style = WS_CLIPCHILDREN;
@@ -125,7 +125,7 @@ void TopWindow::Load(const Design& design, HWND owner, const std::function<void(
 
 Text TopWindow::Title() const {
   Text title;
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     int length = Exists() ? GetWindowTextLengthA(hwnd_) : 0;
     if (length <= 0) return;
     title.assign(static_cast<std::size_t>(length) + 1, '\0');
@@ -136,17 +136,17 @@ Text TopWindow::Title() const {
 }
 
 void TopWindow::SetTitle(const Text& title) {
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     if (Exists()) SetWindowTextA(hwnd_, title.c_str());
   });
 }
 
 void TopWindow::SetIcon(HICON big, HICON small) {
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     if (!Exists()) return;
     SendMessageA(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
     SendMessageA(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
   });
 }
 
-}  // namespace form
+}  // namespace ui

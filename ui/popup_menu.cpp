@@ -1,11 +1,11 @@
 // Popup menus: a hidden root whose items form the popup.
-#include "app/form/control_data.h"
+#include "ui/control_data.h"
 
-namespace form {
+namespace ui {
 
 PopupMenu::PopupMenu(const Text& rootCaption, std::vector<Item> items) : items_(std::move(items)) {
   (void)rootCaption;  // the root is never shown: it only names the menu in the form
-  RunOnUiThread([this] {
+  CallOnUiThread([this] {
     menu_ = CreatePopupMenu();
     if (!menu_) return;
     for (std::size_t i = 0; i < items_.size(); ++i) {
@@ -21,13 +21,13 @@ PopupMenu::PopupMenu(const Text& rootCaption, std::vector<Item> items) : items_(
 
 PopupMenu::~PopupMenu() {
   HMENU menu = menu_;
-  RunOnUiThread([menu] {
+  CallOnUiThread([menu] {
     if (menu) DestroyMenu(menu);
   });
 }
 
 void PopupMenu::Popup(HWND owner, int x, int y, UINT flags) {
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     if (!menu_) return;
     UINT chosen = static_cast<UINT>(
         TrackPopupMenu(menu_, flags | TPM_RETURNCMD | TPM_NONOTIFY, x, y, 0, owner, nullptr));
@@ -39,4 +39,4 @@ void PopupMenu::Popup(HWND owner, int x, int y, UINT flags) {
 
 HMENU PopupMenu::Handle() const { return menu_; }
 
-}  // namespace form
+}  // namespace ui

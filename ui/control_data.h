@@ -5,11 +5,12 @@
 
 #include <memory>
 
-#include "app/form/picture.h"
-#include "app/form/units.h"
+#include "ui/picture.h"
+#include "ui/units.h"
+#include "util/log.h"
 #include "util/unique_resource.h"
 
-namespace form {
+namespace ui {
 
 enum class Kind { kTopWindow, kShapeBox, kPictureBox, kLabel, kTransparentLabel };
 
@@ -54,7 +55,8 @@ void RaiseEvent(F&& handler) noexcept {
   try {
     handler();
   } catch (...) {
+    util::LogCaughtException("an event handler");
   }
 }
 
-}  // namespace form
+}  // namespace ui

@@ -7,11 +7,11 @@
 #include <memory>
 #include <vector>
 
-#include "app/form/units.h"
+#include "ui/units.h"
 #include "util/text.h"
 #include "util/unique_resource.h"
 
-namespace form {
+namespace ui {
 
 struct Picture {
   int width = 0;
@@ -38,4 +38,4 @@ Placement CentredPlacement(int boxWidth, int boxHeight, int pictureWidth, int pi
 // Draws the picture into dc for a box of the given client size.
 void DrawPicture(HDC dc, const Picture& picture, DisplayMode mode, int boxWidth, int boxHeight);
 
-}  // namespace form
+}  // namespace ui

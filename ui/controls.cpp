@@ -1,8 +1,8 @@
 // The child controls: shape box, picture box, label and transparent label. One window
 // class; the kind in each control's data decides how it paints and what it raises.
-#include "app/form/control_data.h"
+#include "ui/control_data.h"
 
-namespace form {
+namespace ui {
 namespace {
 
 constexpr char kControlClass[] = "TandrelControl";
@@ -170,27 +170,27 @@ ShapeBox::ShapeBox(Unit& parent, int x, int y, int w, int h, Colour outline, Col
   data_->kind = Kind::kShapeBox;
   data_->outline = outline;
   data_->fill = fill;
-  RunOnUiThread([&] { hwnd_ = CreateControl(parent.Handle(), data_.get(), x, y, w, h, Text()); });
+  CallOnUiThread([&] { hwnd_ = CreateControl(parent.Handle(), data_.get(), x, y, w, h, Text()); });
 }
 Colour ShapeBox::Outline() const {
   Colour c = 0;
-  RunOnUiThread([&] { c = data_->outline; });
+  CallOnUiThread([&] { c = data_->outline; });
   return c;
 }
 Colour ShapeBox::Fill() const {
   Colour c = 0;
-  RunOnUiThread([&] { c = data_->fill; });
+  CallOnUiThread([&] { c = data_->fill; });
   return c;
 }
 // Children (transparent labels) paint over the fill, so they are redrawn with it.
 void ShapeBox::SetOutline(Colour c) {
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     data_->outline = c;
     if (Exists()) RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
   });
 }
 void ShapeBox::SetFill(Colour c) {
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     data_->fill = c;
     if (Exists()) RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
   });
@@ -202,17 +202,17 @@ PictureBox::PictureBox(Unit& parent, int x, int y, int w, int h, Colour backgrou
   data_->kind = Kind::kPictureBox;
   data_->fill = background;
   data_->mode = mode;
-  RunOnUiThread([&] { hwnd_ = CreateControl(parent.Handle(), data_.get(), x, y, w, h, Text()); });
+  CallOnUiThread([&] { hwnd_ = CreateControl(parent.Handle(), data_.get(), x, y, w, h, Text()); });
 }
 PictureBox::~PictureBox() = default;
 
 Colour PictureBox::BackColour() const {
   Colour c = 0;
-  RunOnUiThread([&] { c = data_->fill; });
+  CallOnUiThread([&] { c = data_->fill; });
   return c;
 }
 void PictureBox::SetBackColour(Colour c) {
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     data_->fill = c;
     if (Exists()) InvalidateRect(hwnd_, nullptr, FALSE);
   });
@@ -220,28 +220,28 @@ void PictureBox::SetBackColour(Colour c) {
 bool PictureBox::SetPicture(const Bytes& imageFile) {
   // Decoding needs no window: done on the calling thread, only the swap is carried over.
   std::shared_ptr<const Picture> picture = DecodePicture(imageFile);
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     data_->picture = picture;
     if (Exists()) InvalidateRect(hwnd_, nullptr, FALSE);
   });
   return picture != nullptr;
 }
 void PictureBox::ClearPicture() {
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     data_->picture.reset();
     if (Exists()) InvalidateRect(hwnd_, nullptr, FALSE);
   });
 }
 bool PictureBox::HasPicture() const {
   bool has = false;
-  RunOnUiThread([&] { has = data_->picture != nullptr; });
+  CallOnUiThread([&] { has = data_->picture != nullptr; });
   return has;
 }
 DisplayMode PictureBox::Mode() const { return data_->mode; }
 
 std::unique_ptr<PictureBox> PictureBox::CopyInto(Unit& parent) const {
   std::unique_ptr<PictureBox> copy;
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     copy = std::make_unique<PictureBox>(parent, Left(), Top(), Width(), Height(), data_->fill, data_->mode);
     copy->data_->picture = data_->picture;
     copy->data_->handCursor = data_->handCursor;
@@ -261,35 +261,35 @@ Label::Label(Unit& parent, int x, int y, int w, int h, const Text& caption, Colo
   data_->textColour = text;
   data_->fill = background;
   data_->align = align;
-  RunOnUiThread([&] { hwnd_ = CreateControl(parent.Handle(), data_.get(), x, y, w, h, caption); });
+  CallOnUiThread([&] { hwnd_ = CreateControl(parent.Handle(), data_.get(), x, y, w, h, caption); });
 }
 Text Label::Caption() const {
   Text caption;
-  RunOnUiThread([&] { caption = Exists() ? WindowText(hwnd_) : Text(); });
+  CallOnUiThread([&] { caption = Exists() ? WindowText(hwnd_) : Text(); });
   return caption;
 }
 void Label::SetCaption(const Text& caption) {
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     if (!Exists()) return;
     SetWindowTextA(hwnd_, caption.c_str());
     InvalidateRect(hwnd_, nullptr, FALSE);
   });
 }
 void Label::SetTextColour(Colour c) {
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     data_->textColour = c;
     if (Exists()) InvalidateRect(hwnd_, nullptr, FALSE);
   });
 }
 void Label::SetBackColour(Colour c) {
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     data_->fill = c;
     if (Exists()) InvalidateRect(hwnd_, nullptr, FALSE);
   });
 }
 Colour Label::BackColour() const {
   Colour c = 0;
-  RunOnUiThread([&] { c = data_->fill; });
+  CallOnUiThread([&] { c = data_->fill; });
   return c;
 }
 
@@ -308,19 +308,19 @@ TransparentLabel::TransparentLabel(Unit& parent, int x, int y, int w, int h, con
     lstrcpynA(font.lfFaceName, "黑体", LF_FACESIZE);
     data_->ownFont.reset(CreateFontIndirectA(&font));
   }
-  RunOnUiThread([&] { hwnd_ = CreateControl(parent.Handle(), data_.get(), x, y, w, h, caption); });
+  CallOnUiThread([&] { hwnd_ = CreateControl(parent.Handle(), data_.get(), x, y, w, h, caption); });
 }
 Text TransparentLabel::Caption() const {
   Text caption;
-  RunOnUiThread([&] { caption = Exists() ? WindowText(hwnd_) : Text(); });
+  CallOnUiThread([&] { caption = Exists() ? WindowText(hwnd_) : Text(); });
   return caption;
 }
 void TransparentLabel::SetCaption(const Text& caption) {
-  RunOnUiThread([&] {
+  CallOnUiThread([&] {
     if (!Exists()) return;
     SetWindowTextA(hwnd_, caption.c_str());
     InvalidateRect(hwnd_, nullptr, FALSE);
   });
 }
 
-}  // namespace form
+}  // namespace ui
