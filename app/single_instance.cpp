@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "app/end_program.h"
 #include "util/md5.h"
 
 namespace app {
@@ -29,8 +30,8 @@ void EnsureSingleInstance(const Text& name) {
   HANDLE other = objectName ? OpenEventA(kEventAllAccess, FALSE, objectName) : nullptr;
   if (other) {
     // Another instance holds the name: leave silently, touching nothing of it.
-    TerminateProcess(GetCurrentProcess(), 0);
-    return;
+    CloseHandle(other);
+    EndProgram(ExitReason::kSecondInstance);
   }
   // Open and create are two steps; two copies started at the same instant may both run.
   instanceEvent = CreateEventA(nullptr, FALSE, FALSE, objectName);

@@ -5,7 +5,9 @@
 
 #include <cstdio>
 
+#include "app/end_program.h"
 #include "app/main_form.h"
+#include "util/log.h"
 
 namespace app {
 namespace {
@@ -21,8 +23,7 @@ AttachFunction attach = nullptr;  // the library stays loaded for the life of th
   std::snprintf(detail, sizeof detail, "无法找到指定DLL库文件“%s”中的输出命令“%s”", kLibrary, kExport);
   const Text message = Text("运行时出错!\r\n\r\n") + detail;
   MessageBoxA(Form().mainWindow.Handle(), message.c_str(), "Tandrel", MB_OK | MB_ICONERROR);
-  TerminateProcess(GetCurrentProcess(), 1);
-  ExitProcess(1);
+  EndProgram(ExitReason::kSkinLibraryMissing);
 }
 
 }  // namespace
@@ -35,7 +36,10 @@ void ApplySkin(const Text& skinFilePath, const Text& password) {
       attach = reinterpret_cast<AttachFunction>(
           reinterpret_cast<void*>(GetProcAddress(module, kExport)));
     }
-    if (!attach) FailMissingExport();
+    if (!attach) {
+      util::LogError("%s: %s", kLibrary, module ? "the export SkinH_AttachEx is missing" : "cannot be loaded");
+      FailMissingExport();
+    }
   }
   attach(skinFilePath.c_str(), password.c_str());  // a skin that cannot be used changes nothing
 }

@@ -6,10 +6,9 @@
 
 #include <cstring>
 
+#include "app/end_program.h"
 #include "app/main_form.h"
 #include "app/resources.h"
-#include "host/instance_host.h"
-#include "util/input_hooks.h"
 #include "util/unique_resource.h"
 
 namespace app {
@@ -121,12 +120,6 @@ void OnTrayEvent(int argument) {
 
 void OnShowWindowCommand() { ShowMainWindow(); }
 
-void OnExitCommand() {
-  util::RemoveMouseHook();
-  RemoveTrayIcon(Form().mainWindow.Handle());
-  host::ReleaseHostedWindows();
-  HANDLE self = OpenProcess(PROCESS_TERMINATE, FALSE, GetCurrentProcessId());
-  TerminateProcess(self ? self : GetCurrentProcess(), 0);
-}
+void OnExitCommand() { EndProgram(ExitReason::kUserExit); }
 
 }  // namespace app
