@@ -5,14 +5,13 @@
 #include <atomic>
 
 #include "app/desktop_shortcut.h"
+#include "app/host_view.h"
 #include "app/layout.h"
 #include "app/main_form.h"
 #include "app/program_state.h"
 #include "app/single_instance.h"
 #include "app/skin_call.h"
 #include "app/tray.h"
-#include "host/instance_host.h"
-#include "host/registry.h"
 #include "update/update_check.h"
 #include "util/input_hooks.h"
 
@@ -36,15 +35,17 @@ void OnMainWindowCreated() {
   // 5. Colours.
   f.sidePanel->SetFill(kPanelFill);
   f.noticeBar->SetBackColour(kNoticeBack);
+  // The instance host, which the hooks and the first tab below need; it lives for the process.
+  host::InstanceHost& instanceHost = app::CreateProgramHost();
   // 6. Keyboard hook.
-  util::InstallKeyboardHook(host::AltAKeyHandler);
+  util::InstallKeyboardHook([&instanceHost](const util::KeyEvent& event) { instanceHost.OnKeyEvent(event); });
   // 7. A stale updater of an older release; a failure to delete is ignored.
   const Text stale = directory + "\\gxcx.exe";
   if (GetFileAttributesA(stale.c_str()) != INVALID_FILE_ATTRIBUTES) DeleteFileA(stale.c_str());
   // 8. Desktop shortcut offer.
   app::OfferDesktopShortcut();
   // 9. The first tab, the add tab.
-  host::CreateTab();
+  instanceHost.CreateFirstTab();
   // 10. Update check: returns, or ends the process.
   update::CheckForUpdates();
   // 11. Host set-up on the first tick, after this handler has returned.
@@ -52,7 +53,7 @@ void OnMainWindowCreated() {
   // 12. Tray icon.
   app::InstallTrayIcon();
   // 13. Mouse hook.
-  util::InstallMouseHook(host::PaneMouseGuard);
+  util::InstallMouseHook([&instanceHost](const util::MouseEvent& event) { instanceHost.OnMouseEvent(event); });
 }
 
 bool OnMainWindowCloseRequested() {
@@ -64,5 +65,7 @@ bool OnMainWindowCloseRequested() {
 
 void OnNormalEnd() {
   static std::atomic<bool> released{false};
-  if (!released.exchange(true)) ReleaseProgramState();
+  if (released.exchange(true)) return;
+  ReleaseProgramState();
+  if (host::InstanceHost* instanceHost = app::ProgramHost()) instanceHost->ForgetInstances();
 }

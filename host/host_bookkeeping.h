@@ -5,15 +5,19 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/registry.h"
 #include "util/text.h"
 
 namespace host {
 
+constexpr int kMaxInstances = 6;  // six host panes, nothing hosted beyond them
+constexpr std::uint32_t kTabSelected = 3026478;    // RGB 46,46,46
+constexpr std::uint32_t kTabUnselected = 8421504;  // RGB 128,128,128
 constexpr int kLoginWindowX = 380;
 constexpr int kLoginWindowY = 76;
+constexpr int kPaneLeft = 82;  // right of the tab strip
 
-// TabTop(n), the top of the tab at position n, comes with the registry.
+// The top of the tab at position n: (n - 1) * 80 + 2.
+int TabTop(int position);
 // The tag a tab at position n carries: n as decimal text.
 Text TabTag(int position);
 
