@@ -9,6 +9,7 @@
 #include "app/program_state.h"
 #include "host/system_foreign_windows.h"
 #include "util/log.h"
+#include "util/program_directory.h"
 
 namespace app {
 namespace {
@@ -179,7 +180,7 @@ host::InstanceHost& CreateProgramHost() {
   if (host::InstanceHost* existing = programHost.load()) return *existing;
   static host::SystemForeignWindows* windows = new host::SystemForeignWindows;
   host::HostSettings settings;
-  settings.routeFilePath = ProgramDirectory() + "\\route.dat";
+  settings.routeFilePath = util::PathBesideProgram("route.dat");
   auto* created = new host::InstanceHost(*windows, ProgramHostView(), settings);
   programHost.store(created);
   return *created;

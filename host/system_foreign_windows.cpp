@@ -14,7 +14,9 @@
 #include "host/avatar.h"
 #include "host/client_windows.h"
 #include "util/delay.h"
+#include "util/files.h"
 #include "util/log.h"
+#include "util/process.h"
 #include "util/unique_resource.h"
 
 namespace host {
@@ -230,29 +232,12 @@ bool SystemForeignWindows::EndProcess(DWORD processId) {
   return false;
 }
 
-bool SystemForeignWindows::ProgramExists(const Text& path) {
-  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
+bool SystemForeignWindows::ProgramExists(const Text& path) { return util::FileExists(path); }
 
 bool SystemForeignWindows::RunProgram(const Text& commandLine) {
-  // CreateProcessA may write into the command line: give it a private copy.
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION created = {};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &created)) {
-    util::LogLastError("CreateProcessA");
-    return false;
-  }
-  util::UniqueHandle process(created.hProcess);
-  util::UniqueHandle thread(created.hThread);
-  // A client that never becomes input-idle costs one second, no more.
-  WaitForInputIdle(process.get(), kInputIdleWaitMs);
-  return true;
+  // No application name: the unchanged command line names the program. A client that never
+  // becomes input-idle costs one second, no more.
+  return util::StartProgram(Text(), commandLine, kInputIdleWaitMs);
 }
 
 HWND SystemForeignWindows::FindWindowByHandleOrTitle(const Text& text) {
