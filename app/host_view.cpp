@@ -106,8 +106,12 @@ void FormHostView::RenderNow(const host::HostSnapshot& snapshot) {
   }
   tabs_ = std::move(drawn);
 
-  for (int k = 1; k <= host::kMaxInstances; ++k) {
-    SetVisibleIfChanged(&f.panes[k - 1], snapshot.paneVisible[static_cast<size_t>(k - 1)]);
+  // Panes to show first, then those to hide, as a tab switch does it: showing a pane whose
+  // client hangs may wait for that client (Wine), and the old pane stays until it is shown.
+  for (bool visible : {true, false}) {
+    for (int k = 1; k <= host::kMaxInstances; ++k) {
+      if (snapshot.paneVisible[static_cast<size_t>(k - 1)] == visible) SetVisibleIfChanged(&f.panes[k - 1], visible);
+    }
   }
   SetVisibleIfChanged(f.emptyHintText.get(), snapshot.hintVisible);
   SetVisibleIfChanged(f.emptyHintPicture.get(), snapshot.hintVisible);

@@ -47,7 +47,7 @@ enum class TabClickAction {
   kLaunch,        // the add tab: disable the tabs and start the launch worker
   kRefuseLaunch,  // the add tab while six are counted: grey it again
 };
-// tabIsSelected: its colour is the selected colour. K from the tag.
+// tabIsSelected: the model has the tab selected. K: the tab's position.
 TabClickAction DecideTabClick(bool tabIsSelected, int k, int hostedWindowCount, int hostedCount);
 
 enum class AltAAction { kNothing, kHide, kShow };
