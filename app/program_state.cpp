@@ -7,6 +7,11 @@
 
 #include "app/program_path.h"
 #include "host/registry.h"
+#include "util/log.h"
+
+namespace {
+constexpr std::size_t kLongestPathChars = 32768;  // the system's limit for a module path
+}  // namespace
 
 ProgramState& Program() {
   static ProgramState state;
@@ -35,9 +40,15 @@ Text ProgramDirectory() {
   std::vector<char> buffer(MAX_PATH);
   for (;;) {
     DWORD got = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (got == 0) return Text();
+    if (got == 0) {
+      util::LogLastError("GetModuleFileNameA");
+      return Text();
+    }
     if (got < buffer.size()) return DirectoryOfPath(Text(buffer.data(), got));
-    if (buffer.size() >= 32768) return Text();
+    if (buffer.size() >= kLongestPathChars) {
+      util::LogError("the program's path is longer than %u characters", static_cast<unsigned>(kLongestPathChars));
+      return Text();
+    }
     buffer.resize(buffer.size() * 2);
   }
 }

@@ -2,43 +2,31 @@
 
 #include <windows.h>
 
-#include "app/main_form.h"
-#include "host/instance_host.h"
+#include "util/log.h"
 #include "util/unique_resource.h"
 
 namespace update {
 namespace {
 
-const char kHandoffIni[] = "\\sdhwt.ini";
-const char kDueListFile[] = "\\gxwj.bin";
-const char kUpdaterFile[] = "\\Hgxcx.exe";
-const char kRestartProgram[] = "tandrel.exe";
 constexpr DWORD kUpdaterReadyWaitMs = 1000;
 
-void StartUpdater(const Text& path) {
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION process{};
-  Text commandLine = "\"" + path + "\"";
-  if (!::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
-    return;
-  util::UniqueHandle processHandle(process.hProcess);
-  util::UniqueHandle threadHandle(process.hThread);
-  ::WaitForInputIdle(processHandle.get(), kUpdaterReadyWaitMs);
-}
+Text InDirectory(const Text& directory, const char* name) { return directory + "\\" + name; }
 
 }  // namespace
 
 Bytes CarriedUpdaterImage() {
-  HRSRC resource = ::FindResourceA(nullptr, MAKEINTRESOURCEA(kUpdaterImageResource), MAKEINTRESOURCEA(10));
-  if (!resource) return {};
-  DWORD size = ::SizeofResource(nullptr, resource);
+  HRSRC resource = ::FindResourceA(nullptr, MAKEINTRESOURCEA(kUpdaterImageResource), RT_RCDATA);
+  if (!resource) {
+    util::LogLastError("FindResourceA(updater image)");
+    return {};
+  }
+  const DWORD size = ::SizeofResource(nullptr, resource);
   HGLOBAL loaded = ::LoadResource(nullptr, resource);
   const void* data = loaded ? ::LockResource(loaded) : nullptr;
-  if (!data || size == 0) return {};
+  if (!data || size == 0) {
+    util::LogWarning("updater image: the resource cannot be read (%lu bytes)", static_cast<unsigned long>(size));
+    return {};
+  }
   const auto* first = static_cast<const std::uint8_t*>(data);
   return Bytes(first, first + size);
 }
@@ -48,33 +36,64 @@ bool WriteWholeFile(const Text& path, const Bytes& bytes) {
   {
     util::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                           FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    if (!file) {
+      util::LogLastError("CreateFileA");
+      util::LogWarning("cannot write %s", path.c_str());
+      return false;
+    }
     DWORD count = 0;
     written = bytes.empty() ||
               (::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &count, nullptr) &&
                count == bytes.size());
-    written = written && ::FlushFileBuffers(file.get());
+    if (!written) util::LogLastError("WriteFile");
+    if (written && !::FlushFileBuffers(file.get())) {
+      util::LogLastError("FlushFileBuffers");
+      written = false;
+    }
   }
-  if (!written) ::DeleteFileA(path.c_str());
+  if (!written) {
+    util::LogWarning("%s was not written whole and is removed", path.c_str());
+    if (!::DeleteFileA(path.c_str())) util::LogLastError("DeleteFileA");
+  }
   return written;
 }
 
 bool WriteHandoffFiles(const Text& directory, const Text& dueList) {
-  // The result is not looked at: the updater falls back to starting nothing.
-  ::WritePrivateProfileStringA("tysj", "yxmc", kRestartProgram, (directory + kHandoffIni).c_str());
-  return WriteWholeFile(directory + kDueListFile, util::ToBytes(dueList));
+  // The updater falls back to starting nothing when the INI is missing: go on regardless.
+  if (!::WritePrivateProfileStringA(kHandoffIniSection, kHandoffIniKey, kRestartProgram,
+                                    InDirectory(directory, kHandoffIniFile).c_str())) {
+    util::LogLastError("WritePrivateProfileStringA(sdhwt.ini)");
+  }
+  return WriteWholeFile(InDirectory(directory, kDueListFile), util::ToBytes(dueList));
 }
 
-bool HandOff(const Text& directory, const Text& dueList) {
-  if (!WriteHandoffFiles(directory, dueList)) return false;
-  const Text updaterPath = directory + kUpdaterFile;
-  WriteWholeFile(updaterPath, CarriedUpdaterImage());
-  ::MessageBoxA(Form().mainWindow.Handle(), "发现新版本，程序强制更新！", "提示信息",
-                MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
-  // The clients we host must outlive us: give their windows back before the process goes.
-  host::ReleaseHostedWindows();
-  StartUpdater(updaterPath);
-  ::TerminateProcess(::GetCurrentProcess(), 0);
+bool WriteUpdater(const Text& directory) {
+  const Bytes image = CarriedUpdaterImage();
+  if (image.empty()) {
+    util::LogWarning("this executable carries no updater image");
+    return false;
+  }
+  return WriteWholeFile(InDirectory(directory, kUpdaterFile), image);
+}
+
+bool StartUpdater(const Text& directory) {
+  const Text path = InDirectory(directory, kUpdaterFile);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION process{};
+  Text commandLine = "\"" + path + "\"";
+  if (!::CreateProcessA(path.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+    util::LogLastError("CreateProcessA(updater)");
+    return false;
+  }
+  util::UniqueHandle processHandle(process.hProcess);
+  util::UniqueHandle threadHandle(process.hThread);
+  util::LogInfo("launch: updater %s (process %lu)", path.c_str(), static_cast<unsigned long>(process.dwProcessId));
+  const DWORD ready = ::WaitForInputIdle(processHandle.get(), kUpdaterReadyWaitMs);
+  if (ready == WAIT_FAILED) util::LogLastError("WaitForInputIdle(updater)");
   return true;
 }
 
