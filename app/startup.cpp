@@ -15,7 +15,7 @@
 #include "host/instance_host.h"
 #include "host/registry.h"
 #include "update/file_version.h"
-#include "update/handoff_names.h"
+#include "update/handoff_files.h"
 #include "util/input_hooks.h"
 #include "util/log.h"
 

@@ -2,7 +2,7 @@
 // The forced update's file work: leave the due list for the updater, write the updater out,
 // start it. Nothing here shows a window or ends the process: the caller tells the user and
 // ends the program with the updater's start as its last step.
-#include "update/handoff_names.h"
+#include "update/handoff_files.h"
 #include "util/text.h"
 
 namespace update {
