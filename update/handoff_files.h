@@ -1,15 +1,19 @@
 #pragma once
-// The files the main program leaves beside itself for the updater, and the INI entry that
-// names the program to start again. Both sides of the hand-off read these names from here.
-
+// The files through which tandrel.exe hands a forced update to the updater (Hgxcx.exe), all
+// in the program's directory: both programs spell them from here.
 namespace update {
 
-constexpr char kHandoffIniFile[] = "sdhwt.ini";   // [tysj] yxmc = program to start again
+// Names the program the updater starts again when it is done: [tysj] yxmc=tandrel.exe.
+constexpr char kHandoffIniFile[] = "sdhwt.ini";
 constexpr char kHandoffIniSection[] = "tysj";
 constexpr char kHandoffIniKey[] = "yxmc";
-constexpr char kRestartProgram[] = "tandrel.exe";  // fixed, not the running executable's name
-constexpr char kDueListFile[] = "gxwj.bin";        // the due list; the updater deletes it once read
-constexpr char kUpdaterFile[] = "Hgxcx.exe";       // the carried updater, written out unchanged
-constexpr char kStaleUpdaterFile[] = "gxcx.exe";   // an older release's updater, deleted at start
+// The due list: the lines of the files to download.
+constexpr char kDueListFile[] = "gxwj.bin";
+// The updater, written out from the image tandrel.exe carries.
+constexpr char kUpdaterFile[] = "Hgxcx.exe";
+// The program to start again.
+constexpr char kRestartProgram[] = "tandrel.exe";
+// An older release's updater, deleted at every start.
+constexpr char kStaleUpdaterFile[] = "gxcx.exe";
 
 }  // namespace update
