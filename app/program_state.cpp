@@ -5,13 +5,8 @@
 #include <mutex>
 #include <utility>
 
-#include "app/program_path.h"
 #include "host/registry.h"
-#include "util/log.h"
-
-namespace {
-constexpr std::size_t kLongestPathChars = 32768;  // the system's limit for a module path
-}  // namespace
+#include "util/program_directory.h"
 
 ProgramState& Program() {
   static ProgramState state;
@@ -36,19 +31,4 @@ void ReleaseProgramState() {
   tabs.clear();
 }
 
-Text ProgramDirectory() {
-  std::vector<char> buffer(MAX_PATH);
-  for (;;) {
-    DWORD got = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (got == 0) {
-      util::LogLastError("GetModuleFileNameA");
-      return Text();
-    }
-    if (got < buffer.size()) return DirectoryOfPath(Text(buffer.data(), got));
-    if (buffer.size() >= kLongestPathChars) {
-      util::LogError("the program's path is longer than %u characters", static_cast<unsigned>(kLongestPathChars));
-      return Text();
-    }
-    buffer.resize(buffer.size() * 2);
-  }
-}
+Text ProgramDirectory() { return util::ProgramDirectory(); }
