@@ -76,7 +76,7 @@ void LoadMainWindow() {
   f.mainWindow.onMoved = [] {
     if (host::InstanceHost* h = app::ProgramHost()) h->OnMainWindowMoved();
   };
-  f.mainWindow.onTrayEvent = [](int argument) { app::OnTrayEvent(argument); };
+  f.mainWindow.onTrayEvent = [](ui::TrayEvent event) { app::OnTrayEvent(event); };
 
   ui::TopWindow::Design design;
   design.x = 50;

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "app/program_path.h"
+#include "util/program_directory.h"
 
 ProgramState& Program() {
   static ProgramState state;
@@ -19,13 +19,4 @@ void ReleaseProgramState() {
   Text().swap(state.LinkAddress);
 }
 
-Text ProgramDirectory() {
-  std::vector<char> buffer(MAX_PATH);
-  for (;;) {
-    DWORD got = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (got == 0) return Text();
-    if (got < buffer.size()) return DirectoryOfPath(Text(buffer.data(), got));
-    if (buffer.size() >= 32768) return Text();
-    buffer.resize(buffer.size() * 2);
-  }
-}
+Text ProgramDirectory() { return util::ProgramDirectory(); }

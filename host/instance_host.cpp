@@ -7,18 +7,10 @@
 
 namespace host {
 
-void RegisterFirstHost(InstanceHost* created);  // hosted_release.cpp
-void UnregisterHost(InstanceHost* gone);
-
 InstanceHost::InstanceHost(ForeignWindows& windows, HostView& view, HostSettings settings)
-    : windows_(windows), view_(view), settings_(std::move(settings)) {
-  RegisterFirstHost(this);
-}
+    : windows_(windows), view_(view), settings_(std::move(settings)) {}
 
-InstanceHost::~InstanceHost() {
-  UnregisterHost(this);
-  monitor_.Stop();
-}
+InstanceHost::~InstanceHost() { monitor_.Stop(); }
 
 void InstanceHost::Render() { view_.Render(model_.Snapshot()); }
 

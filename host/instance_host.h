@@ -92,8 +92,4 @@ class InstanceHost {
   std::set<DWORD> detachedThreads_;
 };
 
-// The update hand-off still ends the process from update/: it hands back the windows of the
-// first host created in this process, if any. Goes once app performs that hand-off itself.
-void ReleaseHostedWindows();
-
 }  // namespace host
