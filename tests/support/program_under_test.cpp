@@ -64,9 +64,10 @@ std::string InstallProgram(const std::string& dir, const ProgramFiles& files) {
       if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) beside.push_back(bin + "\\" + found.cFileName);
     } while (FindNextFileA(search, &found));
     FindClose(search);
+  } else {
+    if (files.skinLibrary) beside.push_back(bin + "\\SkinH_EL.dll");
+    if (files.skinFile) beside.push_back(bin + "\\sefds.she");
   }
-  if (files.skinLibrary) beside.push_back(bin + "\\SkinH_EL.dll");
-  if (files.skinFile) beside.push_back(bin + "\\sefds.she");
   for (const std::string& from : beside) {
     if (!CopyFileTo(from, dir + "\\" + BaseName(from))) return "";
   }

@@ -22,7 +22,7 @@ struct ProgramFiles {
   std::string exeName = "tandrel.exe";  // its name in the folder
   bool skinLibrary = true;              // BinDir()\SkinH_EL.dll beside it
   bool skinFile = true;                 // BinDir()\sefds.she beside it
-  bool everythingShipped = false;       // every file of BinDir() beside it (the updater too)
+  bool everythingShipped = false;       // instead: every file of BinDir() (the updater too)
   std::vector<std::string> beside;      // further files copied beside it, by path
 };
 // Copies the program and the chosen files into dir; the copy's path, or empty when a file
