@@ -9,9 +9,6 @@
 namespace util {
 namespace {
 
-// In code page 936 a byte 0x81..0xFE starts a two-byte character.
-bool IsLeadByte(unsigned char byte) { return byte >= 0x81 && byte <= 0xFE; }
-
 // Length in bytes of the character starting at position i (a lead byte at the very end
 // stands alone).
 std::size_t CharLength(const Text& text, std::size_t i) {

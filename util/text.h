@@ -13,6 +13,10 @@ namespace util {
 constexpr unsigned kCodePageGbk = 936;
 constexpr unsigned kCodePageUtf8 = 65001;
 
+// In code page 936 a byte 0x81..0xFE starts a two-byte character; 0x80 is the one-byte
+// euro sign. The trail byte may be any value from 0x40 up, a backslash (0x5C) included.
+constexpr bool IsLeadByte(unsigned char byte) noexcept { return byte >= 0x81 && byte <= 0xFE; }
+
 // UTF-16LE with one terminating zero unit (counted), or empty.
 Bytes ToUtf16(const Bytes& data, unsigned codePage);
 // Bytes in codePage without terminator, or empty. A terminator in data is optional.

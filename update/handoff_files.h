@@ -1,0 +1,17 @@
+#pragma once
+// The files through which tandrel.exe hands a forced update to the updater (Hgxcx.exe), all
+// in the program's directory: both programs spell them from here.
+namespace update {
+
+// Names the program the updater starts again when it is done: [tysj] yxmc=tandrel.exe.
+constexpr char kHandoffIniFile[] = "sdhwt.ini";
+constexpr char kHandoffIniSection[] = "tysj";
+constexpr char kHandoffIniKey[] = "yxmc";
+// The due list: the lines of the files to download.
+constexpr char kDueListFile[] = "gxwj.bin";
+// The updater, written out from the image tandrel.exe carries.
+constexpr char kUpdaterFile[] = "Hgxcx.exe";
+// The program to start again.
+constexpr char kRestartProgram[] = "tandrel.exe";
+
+}  // namespace update
