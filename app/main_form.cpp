@@ -74,7 +74,7 @@ void LoadMainWindow() {
   f.mainWindow.onCreated = [] { OnMainWindowCreated(); };
   f.mainWindow.onCloseRequested = [] { return OnMainWindowCloseRequested(); };
   f.mainWindow.onMoved = [] { host::OnMainWindowMoved(); };
-  f.mainWindow.onTrayEvent = [](int argument) { app::OnTrayEvent(argument); };
+  f.mainWindow.onTrayEvent = [](ui::TrayEvent event) { app::OnTrayEvent(event); };
 
   ui::TopWindow::Design design;
   design.x = 50;
