@@ -251,8 +251,7 @@ TEST(Tray, TheLogShowsTheSessionFromStartThroughTheUpdateDecisionToTheExit) {
   const std::string before = LocalTimestamp();
   RunningProgram program;
   Start(program);
-  ProgramGuard guard{program.process};
-  const DWORD pid = program.process.id;
+  const DWORD pid = program.process.Id();
   ExitThroughMenu(program);
   const std::string after = LocalTimestamp();
 
