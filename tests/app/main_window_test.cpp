@@ -7,9 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "program_process.h"
+#include "tests/support/program_under_test.h"
 
-using apptest::ProgramProcess;
 using support::FileExists;
 
 namespace {
@@ -17,15 +16,19 @@ namespace {
 // Copies the program as it ships (tandrel.exe, the skin library and the default skin)
 // into the test's directory and returns the copy's path.
 std::string CopyProgram(const support::TempDir& dir) {
-  for (const char* name : {"SkinH_EL.dll", "sefds.she"}) {
-    const std::string from = support::BinDir() + "\\" + name;
-    if (FileExists(from)) {
-      EXPECT_TRUE(support::CopyFileTo(from, dir.File(name))) << name;
-    }
-  }
-  std::string copy = dir.File("tandrel.exe");
-  EXPECT_TRUE(support::CopyFileTo(support::BinDir() + "\\tandrel.exe", copy));
+  std::string copy = support::InstallProgram(dir.path());
+  EXPECT_FALSE(copy.empty());
   return copy;
+}
+
+// Started from another directory than its own, as from a shortcut elsewhere; the shortcut
+// question is answered Cancel.
+bool StartElsewhere(support::ProgramUnderTest& program, const std::string& exe) {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  support::StartOptions options;
+  options.currentDirectory = temp;
+  return program.Start(exe, options);
 }
 
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds = 5000) {
@@ -154,8 +157,8 @@ TEST_F(MainWindowTest, StartsLaidOutOnTheScreenDeletingOnlyTheStaleUpdater) {
   std::string exe = CopyProgram(dir);
   ASSERT_TRUE(support::WriteWholeFile(dir.File("gxcx.exe"), "old updater"));
   ASSERT_TRUE(support::WriteWholeFile(dir.File("Hgxcx.exe"), "current updater"));
-  ProgramProcess program;
-  ASSERT_TRUE(program.Start(exe));
+  support::ProgramUnderTest program;
+  ASSERT_TRUE(StartElsewhere(program, exe));
   HWND main = program.WaitForMainWindow(60000);
   ASSERT_NE(main, nullptr);
 
@@ -263,8 +266,8 @@ bool ShowAndActivate(HWND main) {
 TEST_F(MainWindowTest, CloseBoxAltF4AndEscOnlyHideTheWindow) {
   support::TempDir dir;
   std::string exe = CopyProgram(dir);
-  ProgramProcess program;
-  ASSERT_TRUE(program.Start(exe));
+  support::ProgramUnderTest program;
+  ASSERT_TRUE(StartElsewhere(program, exe));
   HWND main = program.WaitForMainWindow(60000);
   ASSERT_NE(main, nullptr);
 

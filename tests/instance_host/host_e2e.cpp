@@ -7,8 +7,6 @@
 namespace hosttest {
 
 namespace {
-constexpr char kShortcutQuestion[] = "你是否需要创建桌面Tandrel的快捷方式？";
-constexpr char kNoticeTitle[] = "提示信息";
 constexpr char kHintText[] = "点击左侧  添加微信";
 constexpr DWORD kStartTimeoutMs = 60000;
 
@@ -16,27 +14,6 @@ std::string ClassOf(HWND w) {
   char name[128] = {};
   GetClassNameA(w, name, sizeof name);
   return name;
-}
-
-DWORD PidOf(HWND w) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(w, &pid);
-  return pid;
-}
-
-struct TopLevelSearch {
-  DWORD pid;
-  std::vector<HWND> found;
-};
-BOOL CALLBACK CollectTopLevel(HWND w, LPARAM l) noexcept {
-  auto* s = reinterpret_cast<TopLevelSearch*>(l);
-  if (PidOf(w) == s->pid) s->found.push_back(w);
-  return TRUE;
-}
-std::vector<HWND> TopLevelWindowsOf(DWORD pid) {
-  TopLevelSearch s{pid, {}};
-  EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&s));
-  return s.found;
 }
 
 struct DescendantSearch {
@@ -210,7 +187,7 @@ bool ProcessRunning(DWORD pid) {
 
 TandrelRun::~TandrelRun() {
   EndClients();
-  if (process_) support::EndProcessAndWait(process_);
+  program_.End();
 }
 
 void TandrelRun::EndClients() {
@@ -227,9 +204,7 @@ void TandrelRun::EndClients() {
   }
 }
 
-bool TandrelRun::Running() const {
-  return process_ && WaitForSingleObject(process_.handle.get(), 0) == WAIT_TIMEOUT;
-}
+bool TandrelRun::Running() const { return program_.Running(); }
 
 std::string TandrelRun::RouteBytes() const {
   std::string bytes;
@@ -243,18 +218,13 @@ bool TandrelRun::Start(const Options& options) {
     return false;
   }
   // The program and what ships beside it (the skin library and its skin).
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((support::BinDir() + "\\*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) {
-    failure = "nothing in " + support::BinDir();
+  support::ProgramFiles shipped;
+  shipped.everythingShipped = true;
+  const std::string exe = support::InstallProgram(dir_.path(), shipped);
+  if (exe.empty()) {
+    failure = "could not copy what is in " + support::BinDir();
     return false;
   }
-  do {
-    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-      support::CopyFileTo(support::BinDir() + "\\" + found.cFileName, dir_.File(found.cFileName));
-    }
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
 
   if (options.installClient) {
     client_ = standin::Install(dir_.path(), std::string(kClientPlace) + options.clientScript);
@@ -269,24 +239,15 @@ bool TandrelRun::Start(const Options& options) {
     support::WriteWholeFile(RoutePath(), options.routeBytes);
   }
 
-  process_ = support::StartProcess(dir_.File("tandrel.exe"), dir_.path());
-  if (!process_) {
+  // Start-up may ask whether to create a desktop shortcut: declined.
+  if (!program_.Start(exe)) {
     failure = "tandrel.exe did not start";
     return false;
   }
-  const bool ready = support::WaitFor(
-      [&] {
-        if (!Running()) return true;
-        // Start-up may ask whether to create a desktop shortcut: decline.
-        for (HWND w : TopLevelWindowsOf(process_.id)) {
-          if (ClassOf(w) == "#32770" && WindowText(w) == kNoticeTitle &&
-              WindowText(GetDlgItem(w, 0xFFFF)) == kShortcutQuestion) {
-            PostMessageA(w, WM_COMMAND, IDCANCEL, 0);
-          }
-        }
-        return FindWindows();
-      },
-      kStartTimeoutMs, 100);
+  const HWND ready = program_.WaitForMainWindow(kStartTimeoutMs, [&](HWND main) {
+    main_ = main;
+    return FindWindows();
+  });
   if (!ready || !Running()) {
     failure = Running() ? "tandrel.exe did not get ready" : "tandrel.exe ended during start-up";
     support::SaveScreenshotOfCurrentTest("start");
@@ -299,12 +260,6 @@ bool TandrelRun::Start(const Options& options) {
 }
 
 bool TandrelRun::FindWindows() {
-  if (!main_) {
-    for (HWND w : TopLevelWindowsOf(process_.id)) {
-      if (WindowText(w) == "Tandrel" && HasVisibleStyle(w)) main_ = w;
-    }
-    if (!main_) return false;
-  }
   // Host windows: children of MainWindow of its own window class. Each was made a child
   // in the order 1 to 6 and went to the top, so the z-order from the bottom is 1..6.
   const std::string ownClass = ClassOf(main_);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/standin/standin_control.h"
+#include "tests/support/program_under_test.h"
 #include "tests/support/test_support.h"
 
 namespace hosttest {
@@ -62,8 +63,8 @@ class TandrelRun {
   std::string RoutePath() const { return dir_.File("route.dat"); }
   std::string RouteBytes() const;
   const standin::Installation& Client() const { return client_; }
-  DWORD Pid() const { return process_.id; }
-  HANDLE Process() const { return process_.handle.get(); }
+  DWORD Pid() const { return program_.Id(); }
+  HANDLE Process() const { return program_.Handle(); }
   bool Running() const;
 
   HWND Main() const { return main_; }
@@ -99,7 +100,7 @@ class TandrelRun {
   support::TempDir dir_;
   standin::Installation client_;
   std::vector<standin::Installation> tracked_;
-  support::Process process_;
+  support::ProgramUnderTest program_;
   HWND main_ = nullptr;
   HWND strip_ = nullptr;
   HWND hint_ = nullptr;

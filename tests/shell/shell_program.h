@@ -1,10 +1,12 @@
 #pragma once
-// Starting copies of tandrel.exe for the shell tests and finding their windows.
+// What the shell tests look at from outside: the windows of a copy of tandrel.exe (started
+// through support::ProgramUnderTest), the single-instance event and the notification area.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
+#include "tests/support/program_under_test.h"
 #include "tests/support/test_support.h"
 
 namespace shell_test {
@@ -12,23 +14,10 @@ namespace shell_test {
 // MD5 of the bytes "Tandrel", from python3 -c "import hashlib;print(hashlib.md5(b'Tandrel').hexdigest())".
 constexpr char kInstanceEventName[] = "0d29340f92752b34cfab085d81d4178c";
 
-struct Files { bool skinLibrary = true; bool skinFile = true; };
-// Copies tandrel.exe (as exeName) and the chosen shipped files into dir; the exe's path.
-std::string InstallProgram(const std::string& dir, const std::string& exeName = "tandrel.exe",
-                           Files files = Files());
-support::Process StartProgram(const std::string& exePath);
-
 // Top-level windows of the process (visibleOnly: only those shown).
-std::vector<HWND> WindowsOf(DWORD pid, bool visibleOnly);
+inline std::vector<HWND> WindowsOf(DWORD pid, bool visibleOnly) { return support::TopLevelWindowsOf(pid, visibleOnly); }
 HWND FindWindowOf(DWORD pid, const char* className, const char* title);
-// The shortcut question ("提示信息" message box) of the process, waiting up to timeoutMs.
-HWND WaitForQuestion(DWORD pid, DWORD timeoutMs);
-// The shown main window of the process, or null.
-HWND MainWindowOf(DWORD pid);
-// The main window once it is shown; a shortcut question on the way is answered Cancel.
-HWND WaitForMainWindow(DWORD pid, DWORD timeoutMs);
-// The text of a message box (its static text).
-std::string MessageBoxText(HWND box);
+using support::MessageBoxText;
 bool InstanceEventExists();
 
 // The right end of the taskbar, where Wine's desktop draws the notification-area icons (it
@@ -48,11 +37,5 @@ TrayArea SettledTray();
 bool WaitForNewTrayIcon(const TrayArea& before, DWORD timeoutMs, RECT* icon);
 // Real mouse input at a screen point: move, then press and release the button.
 void ClickScreen(int x, int y, bool right);
-
-// Ends the process if it is still running (a test that failed half-way).
-struct ProgramGuard {
-  support::Process& process;
-  ~ProgramGuard() { support::EndProcessAndWait(process); }
-};
 
 }  // namespace shell_test

@@ -52,25 +52,16 @@ TEST(Shortcut, ReadingWhatIsNoShortcutGivesNothing) {
 
 // Starts the program in dir and reports whether it asked the question (answered Cancel).
 bool StartAsks(const std::string& exe) {
-  support::Process program = StartProgram(exe);
-  ProgramGuard guard{program};
-  bool asked = false;
-  HWND main = nullptr;
-  support::WaitFor([&] {
-    if (HWND box = FindWindowOf(program.id, "#32770", "提示信息"); box && IsWindowVisible(box)) {
-      asked = true;
-      PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
-    }
-    main = MainWindowOf(program.id);
-    return main != nullptr;
-  }, 20000);
+  support::ProgramUnderTest program;
+  program.Start(exe);
+  HWND main = program.WaitForMainWindow(20000);
   EXPECT_NE(main, nullptr);
-  return asked;
+  return program.AskedShortcutQuestion();
 }
 
 TEST(Shortcut, QuestionAtStartUnlessTheDesktopShortcutPointsAtUs) {
   support::TempDir dir;
-  const std::string exe = InstallProgram(dir.path());
+  const std::string exe = support::InstallProgram(dir.path());
   const std::string desktopLink = app::DesktopDirectory() + "Tandrel.lnk";
   DeleteFileA(desktopLink.c_str());
 
@@ -86,7 +77,9 @@ TEST(Shortcut, QuestionAtStartUnlessTheDesktopShortcutPointsAtUs) {
   EXPECT_TRUE(StartAsks(exe)) << "target in other letter case";
 
   // A copy under another name expects "tandrel.exe" beside it: the question comes.
-  const std::string renamed = InstallProgram(dir.path(), "renamed.exe");
+  support::ProgramFiles otherName;
+  otherName.exeName = "renamed.exe";
+  const std::string renamed = support::InstallProgram(dir.path(), otherName);
   ASSERT_TRUE(app::CreateDesktopShortcut("Tandrel", renamed));
   EXPECT_TRUE(StartAsks(renamed)) << "running file has another name";
   DeleteFileA(desktopLink.c_str());

@@ -31,9 +31,9 @@ bool IsSkinColour(COLORREF c) { return c == kSkinActive || c == kSkinInactive; }
 
 TEST(SkinAtStart, DefaultSkinColoursTheTitleBar) {
   support::TempDir dir;
-  support::Process program = StartProgram(InstallProgram(dir.path()));
-  ProgramGuard guard{program};
-  HWND main = WaitForMainWindow(program.id, 20000);
+  support::ProgramUnderTest program;
+  program.Start(support::InstallProgram(dir.path()));
+  HWND main = program.WaitForMainWindow(20000);
   ASSERT_NE(main, nullptr);
   support::PumpMessagesFor(500);
   for (COLORREF c : CaptionPixels(main)) EXPECT_TRUE(IsSkinColour(c)) << std::hex << c;
@@ -41,11 +41,11 @@ TEST(SkinAtStart, DefaultSkinColoursTheTitleBar) {
 
 TEST(SkinAtStart, WithoutTheSkinFileTheProgramStartsUnskinned) {
   support::TempDir dir;
-  Files files;
+  support::ProgramFiles files;
   files.skinFile = false;
-  support::Process program = StartProgram(InstallProgram(dir.path(), "tandrel.exe", files));
-  ProgramGuard guard{program};
-  HWND main = WaitForMainWindow(program.id, 20000);
+  support::ProgramUnderTest program;
+  program.Start(support::InstallProgram(dir.path(), files));
+  HWND main = program.WaitForMainWindow(20000);
   ASSERT_NE(main, nullptr);
   support::PumpMessagesFor(500);
   for (COLORREF c : CaptionPixels(main)) EXPECT_FALSE(IsSkinColour(c)) << std::hex << c;
@@ -54,14 +54,14 @@ TEST(SkinAtStart, WithoutTheSkinFileTheProgramStartsUnskinned) {
 
 TEST(SkinAtStart, WithoutTheLibraryTheProgramStopsWithTheFatalBox) {
   support::TempDir dir;
-  Files files;
+  support::ProgramFiles files;
   files.skinLibrary = false;
   const TrayArea tray = SettledTray();
-  support::Process program = StartProgram(InstallProgram(dir.path(), "tandrel.exe", files));
-  ProgramGuard guard{program};
+  support::ProgramUnderTest program;
+  program.Start(support::InstallProgram(dir.path(), files));
   HWND box = nullptr;
   ASSERT_TRUE(support::WaitFor([&] {
-    for (HWND w : WindowsOf(program.id, true)) {
+    for (HWND w : WindowsOf(program.Id(), true)) {
       if (MessageBoxText(w).rfind("运行时出错!", 0) == 0) box = w;
     }
     return box != nullptr;
@@ -74,7 +74,7 @@ TEST(SkinAtStart, WithoutTheLibraryTheProgramStopsWithTheFatalBox) {
 
   PostMessageA(box, WM_COMMAND, IDOK, 0);
   DWORD code = 0;
-  ASSERT_TRUE(support::WaitForExit(program, 10000, &code)) << "the process went on after the fatal box";
+  ASSERT_TRUE(program.WaitForExit(10000, &code)) << "the process went on after the fatal box";
   EXPECT_NE(code, 0u);
   EXPECT_FALSE(ChangedBox(tray, CaptureTrayArea(), nullptr));
 }

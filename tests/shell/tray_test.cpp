@@ -19,7 +19,7 @@ using namespace shell_test;
 
 struct RunningProgram {
   support::TempDir dir;
-  support::Process process;
+  support::ProgramUnderTest process;
   HWND main = nullptr;
   RECT icon{};
   TrayArea trayBefore;
@@ -28,9 +28,9 @@ struct RunningProgram {
 // Starts the program and finds its icon: the one that appeared with it.
 void Start(RunningProgram& program) {
   program.trayBefore = SettledTray();
-  program.process = StartProgram(InstallProgram(program.dir.path()));
+  program.process.Start(support::InstallProgram(program.dir.path()));
   ASSERT_TRUE(program.process);
-  program.main = WaitForMainWindow(program.process.id, 20000);
+  program.main = program.process.WaitForMainWindow(20000);
   ASSERT_NE(program.main, nullptr);
   ASSERT_TRUE(WaitForNewTrayIcon(program.trayBefore, 10000, &program.icon)) << "no tray icon appeared";
 }
@@ -91,20 +91,19 @@ std::vector<Band> HighlightedRows(DWORD pid, const RECT& menu) {
 // Ends the program with its own "退出程序", so that its icon leaves the notification area.
 void ExitThroughMenu(RunningProgram& program) {
   HWND menu = nullptr;
-  ASSERT_TRUE(ClickUntil(Centre(program.icon), true, [&] { return (menu = VisibleMenu(program.process.id)) != nullptr; }));
+  ASSERT_TRUE(ClickUntil(Centre(program.icon), true, [&] { return (menu = VisibleMenu(program.process.Id())) != nullptr; }));
   RECT r;
   GetWindowRect(menu, &r);
   // "退出程序" is the last item: near the bottom of the menu.
   ClickScreen((r.left + r.right) / 2, r.bottom - 8, false);
   DWORD code = 1;
-  ASSERT_TRUE(support::WaitForExit(program.process, 10000, &code));
+  ASSERT_TRUE(program.process.WaitForExit(10000, &code));
   EXPECT_EQ(code, 0u);
 }
 
 TEST(Tray, LeftClickShowsTheHiddenMinimisedWindowAtItsNormalSize) {
   RunningProgram program;
   Start(program);
-  ProgramGuard guard{program.process};
   RECT normal;
   GetWindowRect(program.main, &normal);
   // The close box only minimises and hides.
@@ -125,13 +124,12 @@ TEST(Tray, LeftClickShowsTheHiddenMinimisedWindowAtItsNormalSize) {
 TEST(Tray, RightClickOpensTheMenuBesideThePointer) {
   RunningProgram program;
   Start(program);
-  ProgramGuard guard{program.process};
   // Hidden first (the close box), so that the first command has something to show.
   PostMessageA(program.main, WM_CLOSE, 0, 0);
   ASSERT_TRUE(support::WaitFor([&] { return !IsWindowVisible(program.main); }, 5000));
   POINT p = Centre(program.icon);
   HWND menu = nullptr;
-  ASSERT_TRUE(ClickUntil(p, true, [&] { return (menu = VisibleMenu(program.process.id)) != nullptr; }));
+  ASSERT_TRUE(ClickUntil(p, true, [&] { return (menu = VisibleMenu(program.process.Id())) != nullptr; }));
   RECT r;
   GetWindowRect(menu, &r);
   EXPECT_EQ(r.right, p.x - 5);
@@ -147,14 +145,14 @@ TEST(Tray, RightClickOpensTheMenuBesideThePointer) {
 
   // Two commands with a separator between them and nothing else: hovering down the menu
   // lights up exactly two rows, apart. (Another process cannot read a menu's items under Wine.)
-  std::vector<Band> rows = HighlightedRows(program.process.id, r);
+  std::vector<Band> rows = HighlightedRows(program.process.Id(), r);
   ASSERT_EQ(rows.size(), 2u) << "menu rows that light up";
   EXPECT_LE(rows[0].top - r.top, 4);
   EXPECT_LE(r.bottom - rows[1].bottom, 4);
   EXPECT_GE(rows[1].top - rows[0].bottom, 3) << "no separator between the commands";
 
   // The first row, "显示窗口", shows the window.
-  ASSERT_NE(VisibleMenu(program.process.id), nullptr);
+  ASSERT_NE(VisibleMenu(program.process.Id()), nullptr);
   EXPECT_FALSE(IsWindowVisible(program.main));
   POINT itemCentre = {(r.left + r.right) / 2, (rows[0].top + rows[0].bottom) / 2};
   ClickScreen(itemCentre.x, itemCentre.y, false);
@@ -165,7 +163,6 @@ TEST(Tray, RightClickOpensTheMenuBesideThePointer) {
 TEST(Tray, ExitEndsWithCodeZeroAndHostedClientsSurvive) {
   RunningProgram program;
   Start(program);
-  ProgramGuard guard{program.process};
   // A client that shows its main window at once is adopted into a pane by the program.
   support::TempDir clientDir;
   standin::Installation wechat = standin::Install(clientDir.path(), "start main\n");
@@ -254,8 +251,7 @@ TEST(Tray, TheLogShowsTheSessionFromStartThroughTheUpdateDecisionToTheExit) {
   const std::string before = LocalTimestamp();
   RunningProgram program;
   Start(program);
-  ProgramGuard guard{program.process};
-  const DWORD pid = program.process.id;
+  const DWORD pid = program.process.Id();
   ExitThroughMenu(program);
   const std::string after = LocalTimestamp();
 

@@ -11,6 +11,7 @@
 
 #include "loopback_server.h"
 #include "test_files.h"
+#include "tests/support/program_under_test.h"
 
 using namespace testing_update;
 
@@ -118,14 +119,6 @@ int Count(const std::vector<std::string>& paths, const std::string& path) {
   return n;
 }
 
-void EndProcess(DWORD pid) {
-  HANDLE process = ::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
-  if (!process) return;
-  ::TerminateProcess(process, 0);
-  ::WaitForSingleObject(process, 10000);
-  ::CloseHandle(process);
-}
-
 bool Alive(DWORD pid) {
   HANDLE process = ::OpenProcess(SYNCHRONIZE, FALSE, pid);
   if (!process) return false;
@@ -164,19 +157,21 @@ TEST(UpdateEndToEnd, NewerProgramAndNewFileAreFetchedAndTheNewProgramFindsNothin
   const std::string root = FreshDirectory("tandrel-e2e");
   const std::string app = root + "\\app";
   ASSERT_TRUE(::CreateDirectoryA(app.c_str(), nullptr));
-  ASSERT_TRUE(WriteBytes(app + "\\tandrel.exe", oldExe));
+  support::ProgramFiles current;
+  current.exe = bin + "\\update_current\\tandrel.exe";
+  current.skinLibrary = current.skinFile = false;
   const std::string skin = FromUnixPath(SKIN_LIBRARY_PATH);
-  if (!skin.empty()) {
-    ASSERT_TRUE(::CopyFileA(skin.c_str(), (app + "\\SkinH_EL.dll").c_str(), FALSE));
-  }
+  if (!skin.empty()) current.beside.push_back(skin);
+  const std::string installed = support::InstallProgram(app, current);
+  ASSERT_FALSE(installed.empty());
+  ASSERT_TRUE(ReadBytes(installed) == oldExe) << "the installed copy must be the current program";
 
-  std::string command = "\"" + app + "\\tandrel.exe\"";
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION first{};
-  ASSERT_TRUE(::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, app.c_str(), &startup,
-                               &first));
-  ::CloseHandle(first.hThread);
+  // The boxes of every copy (the restarted one too) are answered by the watch below; the
+  // helper only starts this one and, at the end, ends it and what it started.
+  support::ProgramUnderTest first;
+  support::StartOptions leaveTheQuestion;
+  leaveTheQuestion.question = support::ShortcutQuestion::kLeave;
+  ASSERT_TRUE(first.Start(installed, leaveTheQuestion));
 
   // The hand-off files are in place while the notice is shown.
   std::string iniValue, dueList, writtenUpdater;
@@ -189,8 +184,7 @@ TEST(UpdateEndToEnd, NewerProgramAndNewFileAreFetchedAndTheNewProgramFindsNothin
   };
   Watch watch;
   const bool firstEnded = WaitFor(
-      watch, 60000, [&] { return ::WaitForSingleObject(first.hProcess, 0) == WAIT_OBJECT_0; }, lookAtHandoff);
-  ::CloseHandle(first.hProcess);
+      watch, 60000, [&] { return !first.Running(); }, lookAtHandoff);
   ASSERT_TRUE(firstEnded) << "the program did not end after the notice";
   EXPECT_EQ(watch.updateMessages, 1);
   EXPECT_EQ(iniValue, "tandrel.exe");
@@ -212,7 +206,7 @@ TEST(UpdateEndToEnd, NewerProgramAndNewFileAreFetchedAndTheNewProgramFindsNothin
   WaitFor(watch, 8000, [&] {
     restarted.clear();
     for (DWORD pid : watch.tandrelProcesses) {
-      if (pid != first.dwProcessId && Alive(pid)) restarted.insert(pid);
+      if (pid != first.Id() && Alive(pid)) restarted.insert(pid);
     }
     return false;  // watch the whole time
   });
@@ -224,7 +218,7 @@ TEST(UpdateEndToEnd, NewerProgramAndNewFileAreFetchedAndTheNewProgramFindsNothin
   for (const std::string& box : watch.otherBoxes) others += box + "\n";
   EXPECT_TRUE(others.empty()) << others;
 
-  for (DWORD pid : watch.tandrelProcesses) EndProcess(pid);
+  first.End();  // the restarted program, which the updater started
   // Only the expected files are left: no download or backup beside them.
   std::set<std::string> names;
   for (const auto& file : Snapshot(app)) names.insert(file.first);

@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "tests/support/program_under_test.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -105,6 +109,79 @@ TEST(SupportProcesses, ExitCodesAndTimeouts) {
   EXPECT_TRUE(support::WaitForExit(sleeper, 0));
   EXPECT_EQ(support::RunProcess("\"" + kProbe + "\" sleep 60000", 300), -1);  // ended, not left behind
   EXPECT_FALSE(support::StartProcess("Z:\\no\\such\\program.exe"));
+}
+
+bool ProcessRunning(DWORD pid) {
+  util::UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
+  return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+TEST(SupportInstallProgram, CopiesTheChosenFilesAndFailsWhenOneIsMissing) {
+  struct Case {
+    const char* name;
+    support::ProgramFiles files;
+    std::vector<std::string> present, absent;
+  } cases[] = {
+      {"shipped", {}, {"tandrel.exe", "SkinH_EL.dll", "sefds.she"}, {"probe.exe"}},
+      {"renamed, no skin file", {"", "other name.exe", true, false, false, {}}, {"other name.exe", "SkinH_EL.dll"},
+       {"tandrel.exe", "sefds.she"}},
+      {"another executable, a file beside", {kProbe, "probe.exe", false, false, false, {kProbe}},
+       {"probe.exe", "support_probe.exe"}, {"tandrel.exe", "SkinH_EL.dll"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    support::TempDir dir;
+    EXPECT_EQ(support::InstallProgram(dir.path(), c.files), dir.File(c.files.exeName));
+    for (const std::string& name : c.present) EXPECT_TRUE(support::FileExists(dir.File(name))) << name;
+    for (const std::string& name : c.absent) EXPECT_FALSE(support::FileExists(dir.File(name))) << name;
+  }
+  support::TempDir dir;
+  support::ProgramFiles missing;
+  missing.beside = {"Z:\\no\\such\\file.dll"};
+  EXPECT_EQ(support::InstallProgram(dir.path(), missing), "");
+}
+
+// The probe in "spawn" mode ends by itself and leaves a sleeping copy behind: the object
+// ends that one when it goes, although its parent had ended before.
+TEST(SupportProgramUnderTest, ReadsTheExitCodeAndEndsWhatTheProgramLeftBehind) {
+  support::TempDir dir;
+  support::ProgramFiles files;
+  files.exe = kProbe;
+  files.exeName = "probe.exe";
+  files.skinLibrary = files.skinFile = false;
+  const std::string exe = support::InstallProgram(dir.path(), files);
+  ASSERT_FALSE(exe.empty());
+
+  DWORD code = 0;
+  {
+    support::ProgramUnderTest program;
+    support::StartOptions options;
+    options.arguments = "exit 7";
+    ASSERT_TRUE(program.Start(exe, options));
+    ASSERT_TRUE(program.WaitForExit(10000, &code));
+    EXPECT_EQ(code, 7u);
+    EXPECT_FALSE(program.Running());
+  }
+
+  DWORD child = 0;
+  {
+    support::ProgramUnderTest program;
+    support::StartOptions options;
+    options.arguments = "spawn \"" + dir.File("child.txt") + "\"";
+    ASSERT_TRUE(program.Start(exe, options));
+    ASSERT_TRUE(program.WaitForExit(20000, &code));
+    EXPECT_EQ(code, 0u);
+    std::string pid;
+    ASSERT_TRUE(support::ReadWholeFile(dir.File("child.txt"), &pid));
+    child = static_cast<DWORD>(std::stoul(pid));
+    EXPECT_TRUE(ProcessRunning(child)) << "the probe's child should still sleep";
+  }
+  EXPECT_FALSE(ProcessRunning(child));
+
+  EXPECT_FALSE(support::ProgramUnderTest().Start(""));
+  support::ProgramUnderTest absent;
+  EXPECT_FALSE(absent.Start(dir.File("absent.exe")));
+  EXPECT_FALSE(absent.Running());
 }
 
 // The PNG is read back by GDI+ (an independent decoder), at the place of a window we drew.
