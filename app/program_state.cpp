@@ -5,8 +5,8 @@
 #include <mutex>
 #include <utility>
 
-#include "app/program_path.h"
 #include "host/registry.h"
+#include "util/program_directory.h"
 
 ProgramState& Program() {
   static ProgramState state;
@@ -31,13 +31,4 @@ void ReleaseProgramState() {
   tabs.clear();
 }
 
-Text ProgramDirectory() {
-  std::vector<char> buffer(MAX_PATH);
-  for (;;) {
-    DWORD got = GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
-    if (got == 0) return Text();
-    if (got < buffer.size()) return DirectoryOfPath(Text(buffer.data(), got));
-    if (buffer.size() >= 32768) return Text();
-    buffer.resize(buffer.size() * 2);
-  }
-}
+Text ProgramDirectory() { return util::ProgramDirectory(); }

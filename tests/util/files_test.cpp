@@ -56,6 +56,7 @@ TEST(ProgramDirectory, IsTheFolderOfTheRunningExecutable) {
   ASSERT_FALSE(directory.empty());
   EXPECT_NE(directory.back(), '\\');
   const Text ownPath = util::Narrow(own);
+  EXPECT_EQ(util::ProgramFilePath(), ownPath);
   EXPECT_EQ(util::PathBesideProgram(ownPath.substr(ownPath.rfind('\\') + 1)), ownPath);
   EXPECT_EQ(util::PathBesideProgram("route.dat"), directory + "\\route.dat");
 }
