@@ -13,7 +13,7 @@
 
 namespace {
 
-// The test program carries this file as RCDATA resource kFixtureResource (files_test.rc).
+// The test program carries rcdata_fixture.bin as RCDATA resource 7 (see CMakeLists.txt).
 constexpr int kFixtureResource = 7;
 constexpr int kAbsentResource = 4242;
 
