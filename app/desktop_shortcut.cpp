@@ -13,14 +13,14 @@
 #include "app/program_state.h"
 #include "app/shortcut_rules.h"
 #include "util/com_dispatch.h"
+#include "util/log.h"
 #include "util/unique_resource.h"
 
 namespace app {
 namespace {
 
-constexpr int kDesktopDirectory = 16;  // CSIDL_DESKTOPDIRECTORY
-constexpr UINT kPathChars = 260;
-constexpr UINT kQuestionFlags = 33;    // OK and Cancel, question icon
+constexpr UINT kPathChars = MAX_PATH;  // the reading side's buffer, in UTF-16 characters
+constexpr UINT kQuestionFlags = MB_OKCANCEL | MB_ICONQUESTION;  // OK is the consent
 constexpr char kShortcutName[] = "Tandrel";
 constexpr char kQuestion[] = "你是否需要创建桌面Tandrel的快捷方式？";
 constexpr char kQuestionTitle[] = "提示信息";
@@ -63,7 +63,10 @@ bool ScriptShellClass(CLSID& clsid) {
 
 Text DesktopDirectory() {
   wchar_t path[MAX_PATH] = {};
-  if (!SHGetSpecialFolderPathW(nullptr, path, kDesktopDirectory, FALSE)) return Text();
+  if (!SHGetSpecialFolderPathW(nullptr, path, CSIDL_DESKTOPDIRECTORY, FALSE)) {
+    util::LogLastError("SHGetSpecialFolderPathW(CSIDL_DESKTOPDIRECTORY)");
+    return Text();
+  }
   std::wstring directory = path;
   if (directory.empty()) return Text();
   if (directory.back() != L'\\') directory += L'\\';
@@ -74,17 +77,34 @@ Text ReadShortcutTarget(const Text& path) {
   // Declared first, released last: the interfaces go before the apartment.
   util::ComApartment apartment;
   util::ComPtr<IPersistFile> file;
-  if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFile,
-                       file.put_void()) != S_OK || !file) {
+  HRESULT hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFile, file.put_void());
+  if (hr != S_OK || !file) {
+    util::LogFailure("CoCreateInstance(CLSID_ShellLink)", hr);
     return Text();
   }
   util::ComPtr<IShellLinkW> link;
-  if (file->QueryInterface(IID_IShellLinkW, link.put_void()) != S_OK || !link) return Text();
-  if (file->Load(util::Widen(path).c_str(), STGM_READ) != S_OK) return Text();
+  hr = file->QueryInterface(IID_IShellLinkW, link.put_void());
+  if (hr != S_OK || !link) {
+    util::LogFailure("QueryInterface(IShellLinkW)", hr);
+    return Text();
+  }
+  // A missing shortcut is the common case on a first start; it still counts as a failed read.
+  hr = file->Load(util::Widen(path).c_str(), STGM_READ);
+  if (hr != S_OK) {
+    util::LogFailure("IPersistFile::Load(shortcut)", hr);
+    return Text();
+  }
   UniqueLocal buffer(LocalAlloc(LPTR, kPathChars * sizeof(wchar_t)));
-  if (!buffer) return Text();
+  if (!buffer) {
+    util::LogLastError("LocalAlloc");
+    return Text();
+  }
   auto* chars = static_cast<wchar_t*>(static_cast<void*>(buffer.get()));
-  if (link->GetPath(chars, kPathChars, nullptr, 0) != S_OK) return Text();
+  hr = link->GetPath(chars, kPathChars, nullptr, 0);
+  if (hr != S_OK) {
+    util::LogFailure("IShellLinkW::GetPath", hr);
+    return Text();
+  }
   chars[kPathChars - 1] = L'\0';
   return util::Narrow(chars);
 }
@@ -93,18 +113,26 @@ bool CreateDesktopShortcut(const Text& name, const Text& target, const Text& arg
                            const Text& iconLocation, int windowStyle, const Text& description,
                            const Text& hotkey) {
   const Text shortcutFile = ShortcutFilePath(DesktopDirectory(), ShortcutName(name));
-  if (GetFileAttributesA(shortcutFile.c_str()) != INVALID_FILE_ATTRIBUTES) {
-    DeleteFileA(shortcutFile.c_str());
+  if (GetFileAttributesA(shortcutFile.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(shortcutFile.c_str())) {
+    util::LogLastError("DeleteFileA(old shortcut)");
   }
   Text workingDirectory;
-  if (!ShortcutWorkingDirectory(target, workingDirectory)) return false;
+  if (!ShortcutWorkingDirectory(target, workingDirectory)) {
+    util::LogWarning("desktop shortcut: the target %s has no directory", target.c_str());
+    return false;
+  }
 
   util::ComApartment apartment;
   CLSID shellClass;
-  if (!ScriptShellClass(shellClass)) return false;
+  if (!ScriptShellClass(shellClass)) {
+    util::LogWarning("desktop shortcut: the script host's shell class cannot be found");
+    return false;
+  }
   util::ComPtr<IDispatch> shell;
-  if (FAILED(CoCreateInstance(shellClass, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                              IID_IDispatch, shell.put_void())) || !shell) {
+  const HRESULT created = CoCreateInstance(shellClass, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                                           IID_IDispatch, shell.put_void());
+  if (FAILED(created) || !shell) {
+    util::LogFailure("CoCreateInstance(WshShell)", created);
     return false;
   }
 
@@ -121,6 +149,7 @@ bool CreateDesktopShortcut(const Text& name, const Text& target, const Text& arg
   if (SUCCEEDED(hr) && result.vt == VT_DISPATCH && result.pdispVal) {
     shortcut = util::ComPtr<IDispatch>(result.pdispVal);  // takes the result's reference
   } else {
+    util::LogFailure("WshShell.CreateShortcut", hr);
     VariantClear(&result);
     return false;
   }
@@ -144,9 +173,19 @@ void OfferDesktopShortcut() {
   const Text desktop = DesktopDirectory();
   const Text current = desktop.empty() ? Text() : ReadShortcutTarget(desktop + "Tandrel.lnk");
   const Text expected = ProgramDirectory() + "\\tandrel.exe";
-  if (current == expected) return;
-  if (MessageBoxA(Form().mainWindow.Handle(), kQuestion, kQuestionTitle, kQuestionFlags) == IDOK) {
-    CreateDesktopShortcut(kShortcutName, expected);
+  if (current == expected) {
+    util::LogInfo("desktop shortcut: present and pointing at us, not offered");
+    return;
+  }
+  const int answer = MessageBoxA(Form().mainWindow.Handle(), kQuestion, kQuestionTitle, kQuestionFlags);
+  if (answer == 0) {
+    util::LogLastError("MessageBoxA(shortcut question)");
+  } else if (answer != IDOK) {
+    util::LogInfo("desktop shortcut: offered, the user declined");
+  } else if (CreateDesktopShortcut(kShortcutName, expected)) {
+    util::LogInfo("desktop shortcut: offered, accepted, created for %s", expected.c_str());
+  } else {
+    util::LogWarning("desktop shortcut: offered, accepted, but it could not be created");
   }
 }
 

@@ -38,6 +38,7 @@ void EndProgram(ExitReason reason, const std::function<void()>& lastStep) {
     util::LogCaughtException("the way out");
   }
   ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(code));
+  util::LogLastError("TerminateProcess(own process)");  // reached only when it failed
   ::ExitProcess(static_cast<UINT>(code));
 }
 

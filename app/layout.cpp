@@ -7,6 +7,16 @@
 
 namespace {
 
+constexpr double kScreenShare = 0.6;    // the window's first size, of the screen's
+constexpr int kPanelRightMargin = 4;     // between the side panel and the window's right edge
+constexpr int kPaneGap = 1;              // between the tab strip and the pane
+constexpr int kPaneMinWidth = 700;
+constexpr int kPaneMinHeight = 500;
+constexpr int kPaneHeightMargin = 49;    // title bar, border and notice bar below the pane
+constexpr int kNoticeBarFromBottom = 48;
+constexpr int kColumnHeightMargin = 46;  // the strip and the panel end at the notice bar
+constexpr int kHintRaise = 20;           // the empty-state hint sits this far above the middle
+
 // Sizes and positions are computed in double precision and truncated toward zero.
 int Truncate(double value) { return static_cast<int>(value); }
 
@@ -53,46 +63,46 @@ LayoutResult RunLayout(const LayoutSizes& s, LayoutWindow& window) {
   const double screenWidth = s.screenWidth;
   const double screenHeight = s.screenHeight;
   // 1, 2: 60 % of the screen, centred.
-  window.SetWidth(Truncate(screenWidth * 0.6));
-  window.SetHeight(Truncate(screenHeight * 0.6));
+  window.SetWidth(Truncate(screenWidth * kScreenShare));
+  window.SetHeight(Truncate(screenHeight * kScreenShare));
   window.SetLeft(Truncate(screenWidth / 2 - window.Width() / 2.0));
   window.SetTop(Truncate(screenHeight / 2 - window.Height() / 2.0));
   // 3, 4: the side panel at the right edge; the pane between strip and panel.
-  r.panelLeft = window.Width() - s.panelWidth - 4;
+  r.panelLeft = window.Width() - s.panelWidth - kPanelRightMargin;
   window.SetPanelLeft(r.panelLeft);
-  r.paneWidth = r.panelLeft - s.stripWidth - 1;
-  r.paneHeight = window.Height() - 49;
+  r.paneWidth = r.panelLeft - s.stripWidth - kPaneGap;
+  r.paneHeight = window.Height() - kPaneHeightMargin;
   // 5, 6: grow one pixel at a time until the pane is at least 700 by 500.
   // A window that refuses to grow would hold start-up here for ever: stop instead.
-  while (r.paneWidth < 700) {
+  while (r.paneWidth < kPaneMinWidth) {
     const int before = window.Width();
     window.SetWidth(before + 1);
     if (window.Width() <= before) break;
     window.SetLeft(Truncate(screenWidth / 2 - window.Width() / 2.0));
-    r.panelLeft = window.Width() - s.panelWidth - 4;
+    r.panelLeft = window.Width() - s.panelWidth - kPanelRightMargin;
     window.SetPanelLeft(r.panelLeft);
-    r.paneWidth = r.panelLeft - s.stripWidth - 1;
+    r.paneWidth = r.panelLeft - s.stripWidth - kPaneGap;
   }
-  while (r.paneHeight < 500) {
+  while (r.paneHeight < kPaneMinHeight) {
     const int before = window.Height();
     window.SetHeight(before + 1);
     if (window.Height() <= before) break;
     window.SetTop(Truncate(screenHeight / 2 - window.Height() / 2.0));
-    r.paneHeight = window.Height() - 49;
+    r.paneHeight = window.Height() - kPaneHeightMargin;
   }
   // 7, 8: notice bar along the bottom, strip and panel down to it.
-  r.noticeTop = window.Height() - 48;
+  r.noticeTop = window.Height() - kNoticeBarFromBottom;
   r.noticeWidth = window.Width();
   window.SetNoticeBar(r.noticeTop, r.noticeWidth);
-  r.stripHeight = window.Height() - 46;
-  r.panelHeight = window.Height() - 46;
+  r.stripHeight = window.Height() - kColumnHeightMargin;
+  r.panelHeight = window.Height() - kColumnHeightMargin;
   window.SetColumnHeights(r.stripHeight, r.panelHeight);
   // 9, 10: the empty-state hint centred over the pane, 20 pixels above its middle.
   r.stripWidth = s.stripWidth;
   r.hintTextLeft = Truncate(r.stripWidth + r.paneWidth / 2.0 - s.hintTextWidth / 2.0);
-  r.hintTextTop = Truncate(r.paneHeight / 2.0 - s.hintTextHeight / 2.0 - 20);
+  r.hintTextTop = Truncate(r.paneHeight / 2.0 - s.hintTextHeight / 2.0 - kHintRaise);
   r.hintPictureLeft = Truncate(r.stripWidth + r.paneWidth / 2.0 - s.hintPictureWidth / 2.0);
-  r.hintPictureTop = Truncate(r.paneHeight / 2.0 - s.hintPictureHeight / 2.0 - 20);
+  r.hintPictureTop = Truncate(r.paneHeight / 2.0 - s.hintPictureHeight / 2.0 - kHintRaise);
   window.SetHintPositions(r.hintTextLeft, r.hintTextTop, r.hintPictureLeft, r.hintPictureTop);
   r.windowWidth = window.Width();
   r.windowHeight = window.Height();

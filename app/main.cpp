@@ -4,8 +4,15 @@
 #include "app/main_form.h"
 #include "app/program_state.h"
 #include "app/startup.h"
+#include "util/log.h"
+
+namespace {
+constexpr char kLogFileName[] = "tandrel.log";  // in %LOCALAPPDATA%\Tandrel
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  // First, so that whatever fails from here on leaves its line.
+  util::OpenLog(kLogFileName);
   ui::InitialiseUiThread();
   InitialiseProgramState();
   // A normal end comes only from the system: the session ends (the process may be
@@ -16,10 +23,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   LoadMainWindow();
 
   MSG msg;
-  while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  BOOL got = FALSE;
+  while ((got = GetMessageA(&msg, nullptr, 0, 0)) > 0) {
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
+  if (got < 0) util::LogLastError("GetMessageA");
   OnNormalEnd();
   return 0;
 }

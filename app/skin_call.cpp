@@ -32,6 +32,7 @@ void ApplySkin(const Text& skinFilePath, const Text& password) {
   if (!attach) {
     // By plain name: the standard search order starts with the program's directory.
     HMODULE module = LoadLibraryA(kLibrary);
+    if (!module) util::LogLastError("LoadLibraryA(SkinH_EL.dll)");
     if (module) {
       attach = reinterpret_cast<AttachFunction>(
           reinterpret_cast<void*>(GetProcAddress(module, kExport)));

@@ -11,10 +11,13 @@
 #include "app/single_instance.h"
 #include "app/skin_call.h"
 #include "app/tray.h"
+#include "app/update_step.h"
 #include "host/instance_host.h"
 #include "host/registry.h"
-#include "update/update_check.h"
+#include "update/file_version.h"
+#include "update/handoff_files.h"
 #include "util/input_hooks.h"
+#include "util/log.h"
 
 namespace {
 constexpr char kTitle[] = "Tandrel";
@@ -25,6 +28,7 @@ constexpr ui::Colour kNoticeBack = 14914888;  // RGB 72,149,227
 void OnMainWindowCreated() {
   MainForm& f = Form();
   const Text directory = ProgramDirectory();
+  util::LogInfo("start: Tandrel %s in %s", update::ReadFileVersion("").c_str(), directory.c_str());
   // 1. Title, which also keys the single-instance guard.
   f.mainWindow.SetTitle(kTitle);
   // 2. A second instance ends here.
@@ -39,14 +43,20 @@ void OnMainWindowCreated() {
   // 6. Keyboard hook.
   util::InstallKeyboardHook(host::AltAKeyHandler);
   // 7. A stale updater of an older release; a failure to delete is ignored.
-  const Text stale = directory + "\\gxcx.exe";
-  if (GetFileAttributesA(stale.c_str()) != INVALID_FILE_ATTRIBUTES) DeleteFileA(stale.c_str());
+  const Text stale = directory + "\\" + update::kStaleUpdaterFile;
+  if (GetFileAttributesA(stale.c_str()) != INVALID_FILE_ATTRIBUTES) {
+    if (DeleteFileA(stale.c_str())) {
+      util::LogInfo("start: deleted the stale updater %s", stale.c_str());
+    } else {
+      util::LogLastError("DeleteFileA(stale updater)");
+    }
+  }
   // 8. Desktop shortcut offer.
   app::OfferDesktopShortcut();
   // 9. The first tab, the add tab.
   host::CreateTab();
-  // 10. Update check: returns, or ends the process.
-  update::CheckForUpdates();
+  // 10. Update check: returns, or ends the process (forced update, no server host).
+  app::RunUpdateStep();
   // 11. Host set-up on the first tick, after this handler has returned.
   f.hostStartTimer.SetInterval(10);
   // 12. Tray icon.
@@ -57,12 +67,14 @@ void OnMainWindowCreated() {
 
 bool OnMainWindowCloseRequested() {
   ui::TopWindow& window = Form().mainWindow;
-  CloseWindow(window.Handle());
+  if (!CloseWindow(window.Handle())) util::LogLastError("CloseWindow(main window)");
   window.SetVisible(false);
   return false;
 }
 
 void OnNormalEnd() {
   static std::atomic<bool> released{false};
-  if (!released.exchange(true)) ReleaseProgramState();
+  if (released.exchange(true)) return;
+  util::LogInfo("ending: normal end of the run (the system ended the session or destroyed the window)");
+  ReleaseProgramState();
 }

@@ -9,6 +9,7 @@
 #include "app/end_program.h"
 #include "app/main_form.h"
 #include "app/resources.h"
+#include "util/log.h"
 #include "util/unique_resource.h"
 
 namespace app {
@@ -60,12 +61,19 @@ Bytes FirstIconImage(const Bytes& iconFile) {
 
 bool SetTrayIcon(HWND window, const Bytes& iconFile, const Text& tip) {
   Bytes iconImage = FirstIconImage(iconFile);
-  if (iconImage.empty()) return false;
+  if (iconImage.empty()) {
+    util::LogWarning("tray icon: the icon file (%u bytes) holds no usable image, no icon shown",
+                     static_cast<unsigned>(iconFile.size()));
+    return false;
+  }
   util::UniqueIcon icon(CreateIconFromResourceEx(const_cast<PBYTE>(iconImage.data()),
                                                  static_cast<DWORD>(iconImage.size()), TRUE,
                                                  kIconFormatVersion, kIconSize, kIconSize,
                                                  LR_DEFAULTCOLOR));
-  if (!icon) return false;
+  if (!icon) {
+    util::LogLastError("CreateIconFromResourceEx(tray icon)");
+    return false;
+  }
 
   NOTIFYICONDATAA data{};
   data.cbSize = sizeof data;
@@ -77,8 +85,8 @@ bool SetTrayIcon(HWND window, const Bytes& iconFile, const Text& tip) {
   const Text cut = CutTrayTip(tip);
   std::memcpy(data.szTip, cut.data(), cut.size());
 
-  // The shell's result is not examined: without an icon the program simply runs on.
-  Shell_NotifyIconA(iconShown ? NIM_MODIFY : NIM_ADD, &data);
+  // Without an icon the program simply runs on; the failure is only logged.
+  if (!Shell_NotifyIconA(iconShown ? NIM_MODIFY : NIM_ADD, &data)) util::LogLastError("Shell_NotifyIconA(add/modify)");
   iconShown = true;
   shownIcon = std::move(icon);  // destroys the icon shown before, if any
   return true;
@@ -89,7 +97,8 @@ void RemoveTrayIcon(HWND window) {
   data.cbSize = sizeof data;
   data.hWnd = window;
   data.uID = kTrayIconId;
-  Shell_NotifyIconA(NIM_DELETE, &data);
+  // Called on every way out, also before any icon was shown: only a shown one can fail to go.
+  if (!Shell_NotifyIconA(NIM_DELETE, &data) && iconShown) util::LogLastError("Shell_NotifyIconA(NIM_DELETE)");
   iconShown = false;
   shownIcon.reset();
 }
@@ -97,7 +106,7 @@ void RemoveTrayIcon(HWND window) {
 void InstallTrayIcon() { SetTrayIcon(Form().mainWindow.Handle(), TrayIconData(), kTrayTip); }
 
 void ShowMainWindow() {
-  OpenIcon(Form().mainWindow.Handle());  // restores from minimised and activates
+  if (!OpenIcon(Form().mainWindow.Handle())) util::LogLastError("OpenIcon(main window)");  // restores and activates
   Form().mainWindow.SetVisible(true);
 }
 
@@ -107,7 +116,7 @@ void OnTrayEvent(int argument) {
   } else if (argument == 3) {
     HWND main = Form().mainWindow.Handle();
     POINT pointer{};
-    GetCursorPos(&pointer);
+    if (!GetCursorPos(&pointer)) util::LogLastError("GetCursorPos");
     // Foreground first, WM_NULL after: otherwise the menu stays open when the user clicks elsewhere.
     SetForegroundWindow(main);
     if (Form().trayMenu) Form().trayMenu->Popup(main, pointer.x - 5, pointer.y - 5, TPM_RIGHTALIGN);

@@ -13,5 +13,7 @@ constexpr char kDueListFile[] = "gxwj.bin";
 constexpr char kUpdaterFile[] = "Hgxcx.exe";
 // The program to start again.
 constexpr char kRestartProgram[] = "tandrel.exe";
+// An older release's updater, deleted at every start.
+constexpr char kStaleUpdaterFile[] = "gxcx.exe";
 
 }  // namespace update

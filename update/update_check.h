@@ -1,5 +1,28 @@
 #pragma once
+// Start-up's update check: the three fetches and the due decision. It changes nothing on
+// screen and ends nothing; the caller acts on the outcome.
+#include "util/text.h"
+
 namespace update {
-// Start-up's update check: returns when nothing is due, otherwise hands off and ends the process.
-void CheckForUpdates();
+
+struct UpdateOutcome {
+  enum class Kind {
+    kNothingDue,         // the manifest lists nothing out of date (an empty manifest included)
+    kForcedUpdate,       // dueList holds at least one line: the updater must take over
+    kServerUnreachable,  // every fetch came back empty: nothing is due
+    kNoServerHost,       // the program was built without an update server host; nothing fetched
+  };
+  Kind kind = Kind::kNothingDue;
+  Text contactText;  // lianxixinxi.dat as GBK, shown by the customisation notice
+  Text linkAddress;  // tblianjie.dat as GBK, opened by the link picture
+  Text dueList;      // the lines for gxwj.bin, one per due file in manifest order
+  int dueFileCount = 0;
+};
+
+// Fetches the contact text, the link address and the manifest from the built-in update
+// server (blocking, one after another) and decides against the files in programDirectory.
+UpdateOutcome CheckForUpdates(const Text& programDirectory);
+// The same against the server at host ("name" or "name:port"); an empty host fetches nothing.
+UpdateOutcome CheckForUpdatesAt(const Text& host, const Text& programDirectory);
+
 }  // namespace update

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/single_instance.h"
+#include "util/single_instance.h"
 #include "shell_program.h"
 
 namespace {
@@ -11,10 +11,10 @@ namespace {
 using namespace shell_test;
 
 TEST(SingleInstance, EventNameIsTheMd5OfTheTitle) {
-  EXPECT_EQ(app::InstanceEventName("Tandrel"), kInstanceEventName);
+  EXPECT_EQ(util::InstanceEventName("Tandrel"), kInstanceEventName);
   // MD5 of the fallback text's GBK bytes, from python3:
   // hashlib.md5('你懒得输入，我就写死，略略'.encode('gbk')).hexdigest()
-  EXPECT_EQ(app::InstanceEventName(""), "917b41c1b5ace220c8b4dcacd5857727");
+  EXPECT_EQ(util::InstanceEventName(""), "917b41c1b5ace220c8b4dcacd5857727");
 }
 
 // Watches a second copy until it ends: it must show no window at any time.
