@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
+#include "app/host_view.h"
 #include "app/main_form.h"
 #include "app/tray.h"
-#include "host/instance_host.h"
 #include "util/input_hooks.h"
 #include "util/log.h"
 
@@ -29,10 +29,11 @@ void EndProgram(ExitReason reason, const std::function<void()>& lastStep) {
   util::LogInfo("ending: %s (exit code %d)", ExitReasonName(reason), code);
   try {
     util::RemoveMouseHook();
+    util::RemoveKeyboardHook();
     if (HWND main = Form().mainWindow.Handle()) RemoveTrayIcon(main);
     // Ending our process would destroy the client windows we hold under their running
     // processes: they go back to the desktop first (adoption is stopped before that).
-    host::ReleaseHostedWindows();
+    if (host::InstanceHost* instanceHost = ProgramHost()) instanceHost->ReleaseHostedWindows();
     if (lastStep) lastStep();
   } catch (...) {
     util::LogCaughtException("the way out");

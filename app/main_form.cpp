@@ -1,11 +1,10 @@
 // The form: MainWindow with its units at their design geometry, and the host windows.
 #include "app/main_form.h"
 
+#include "app/host_view.h"
 #include "app/resources.h"
 #include "app/startup.h"
 #include "app/tray.h"
-#include "host/instance_host.h"
-#include "host/registry.h"
 
 namespace {
 
@@ -25,7 +24,7 @@ void CreateMainWindowUnits(MainForm& f) {
   f.tabTemplate->SetHandCursor(true);
   f.tabTemplate->SetVisible(false);
   f.tabTemplate->SetDisabled(true);
-  f.tabTemplate->onLeftButtonDown = [](ui::PictureBox& tab) { host::OnTabClick(tab); };
+  f.tabTemplate->onLeftButtonDown = [](ui::PictureBox& tab) { app::OnTabControlClicked(tab); };
 
   f.sidePanel = std::make_unique<ui::ShapeBox>(w, 947, -1, 151, 593, kLightGrey, kWhite);
   f.linkPicture = std::make_unique<ui::PictureBox>(*f.sidePanel, 49, 425, 60, 60, kWhite, DisplayMode::kOwnSizeTopLeft);
@@ -48,9 +47,10 @@ void CreateMainWindowUnits(MainForm& f) {
     SetWindowPos(f.emptyHintPicture->Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   });
 
-  f.createTabTimer.onTick = [] { host::CreateTab(); };
-  f.destroyTabTimer.onTick = [] { host::DestroyPendingTab(); };
-  f.hostStartTimer.onTick = [] { host::StartInstanceHost(); };
+  f.hostStartTimer.onTick = [&f] {
+    f.hostStartTimer.SetInterval(0);  // once
+    if (host::InstanceHost* h = app::ProgramHost()) h->Start();
+  };
 
   std::vector<ui::PopupMenu::Item> items(3);
   items[0].caption = "显示窗口";
@@ -73,8 +73,10 @@ void LoadMainWindow() {
   MainForm& f = Form();
   f.mainWindow.onCreated = [] { OnMainWindowCreated(); };
   f.mainWindow.onCloseRequested = [] { return OnMainWindowCloseRequested(); };
-  f.mainWindow.onMoved = [] { host::OnMainWindowMoved(); };
-  f.mainWindow.onTrayEvent = [](int argument) { app::OnTrayEvent(argument); };
+  f.mainWindow.onMoved = [] {
+    if (host::InstanceHost* h = app::ProgramHost()) h->OnMainWindowMoved();
+  };
+  f.mainWindow.onTrayEvent = [](ui::TrayEvent event) { app::OnTrayEvent(event); };
 
   ui::TopWindow::Design design;
   design.x = 50;
@@ -88,19 +90,4 @@ void LoadMainWindow() {
   design.visible = true;
   design.escClose = true;
   f.mainWindow.Load(design, nullptr, [&f] { CreateMainWindowUnits(f); });
-}
-
-void LoadHostWindow(int k) {
-  if (k < 1 || k > 6) return;
-  ui::TopWindow& window = Form().panes[k - 1];
-  window.onCreated = [k] { host::OnHostWindowCreated(k); };
-  ui::TopWindow::Design design;
-  design.x = 50;
-  design.y = 50;
-  design.width = 863;
-  design.height = 590;
-  design.border = false;
-  design.minimiseBox = false;
-  design.visible = false;
-  window.Load(design);
 }

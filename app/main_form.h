@@ -6,8 +6,6 @@ struct MainForm {
   ui::TopWindow mainWindow;
   std::unique_ptr<ui::ShapeBox> tabStrip;
   std::unique_ptr<ui::PictureBox> tabTemplate;  // hidden and disabled; tabs are copies of it
-  ui::Timer createTabTimer;   // appends a tab
-  ui::Timer destroyTabTimer;  // destroys the tab a worker asked for
   ui::Timer hostStartTimer;   // its first tick sets up the instance host
   std::unique_ptr<ui::ShapeBox> sidePanel;
   std::unique_ptr<ui::PictureBox> linkPicture;
@@ -17,7 +15,7 @@ struct MainForm {
   std::unique_ptr<ui::PictureBox> emptyHintPicture;
   std::unique_ptr<ui::PopupMenu> trayMenu;
 
-  ui::TopWindow panes[6];  // the host panes, pane k at [k - 1]
+  ui::TopWindow panes[6];  // the host panes, pane k at [k - 1], loaded by the host view
 };
 
 // The one form of the process; its windows live until the process ends.
@@ -25,8 +23,6 @@ MainForm& Form();
 
 // Loads MainWindow (creating its units) and raises its created event.
 void LoadMainWindow();
-// Loads host window k (1..6) without owner; raises its created event.
-void LoadHostWindow(int k);
 
 // The side panel's click handlers.
 void OnLinkPictureClick();         // opens LinkAddress in the default browser

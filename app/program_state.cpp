@@ -2,10 +2,8 @@
 
 #include <windows.h>
 
-#include <mutex>
-#include <utility>
+#include <vector>
 
-#include "host/registry.h"
 #include "util/program_directory.h"
 
 ProgramState& Program() {
@@ -19,16 +17,6 @@ void ReleaseProgramState() {
   ProgramState& state = Program();
   Text().swap(state.ContactText);
   Text().swap(state.LinkAddress);
-  // The registry's lists go with it; the tabs are released outside the lock because
-  // destroying a control waits for the user-interface thread.
-  host::InstanceRegistry& registry = host::Registry();
-  std::vector<host::TabPtr> tabs;
-  {
-    std::lock_guard<std::mutex> lock(registry.listLock);
-    tabs.swap(registry.tabs);
-    std::vector<HWND>().swap(registry.hostedWindows);
-  }
-  tabs.clear();
 }
 
 Text ProgramDirectory() { return util::ProgramDirectory(); }

@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "app/desktop_shortcut.h"
+#include "app/host_view.h"
 #include "app/layout.h"
 #include "app/main_form.h"
 #include "app/program_state.h"
@@ -12,8 +13,6 @@
 #include "app/skin_call.h"
 #include "app/tray.h"
 #include "app/update_step.h"
-#include "host/instance_host.h"
-#include "host/registry.h"
 #include "update/file_version.h"
 #include "update/handoff_files.h"
 #include "util/input_hooks.h"
@@ -40,8 +39,10 @@ void OnMainWindowCreated() {
   // 5. Colours.
   f.sidePanel->SetFill(kPanelFill);
   f.noticeBar->SetBackColour(kNoticeBack);
+  // The instance host, which the hooks and the first tab below need; it lives for the process.
+  host::InstanceHost& instanceHost = app::CreateProgramHost();
   // 6. Keyboard hook.
-  util::InstallKeyboardHook(host::AltAKeyHandler);
+  util::InstallKeyboardHook([&instanceHost](const util::KeyEvent& event) { instanceHost.OnKeyEvent(event); });
   // 7. A stale updater of an older release; a failure to delete is ignored.
   const Text stale = directory + "\\" + update::kStaleUpdaterFile;
   if (GetFileAttributesA(stale.c_str()) != INVALID_FILE_ATTRIBUTES) {
@@ -54,7 +55,7 @@ void OnMainWindowCreated() {
   // 8. Desktop shortcut offer.
   app::OfferDesktopShortcut();
   // 9. The first tab, the add tab.
-  host::CreateTab();
+  instanceHost.CreateFirstTab();
   // 10. Update check: returns, or ends the process (forced update, no server host).
   app::RunUpdateStep();
   // 11. Host set-up on the first tick, after this handler has returned.
@@ -62,7 +63,7 @@ void OnMainWindowCreated() {
   // 12. Tray icon.
   app::InstallTrayIcon();
   // 13. Mouse hook.
-  util::InstallMouseHook(host::PaneMouseGuard);
+  util::InstallMouseHook([&instanceHost](const util::MouseEvent& event) { instanceHost.OnMouseEvent(event); });
 }
 
 bool OnMainWindowCloseRequested() {
@@ -77,4 +78,5 @@ void OnNormalEnd() {
   if (released.exchange(true)) return;
   util::LogInfo("ending: normal end of the run (the system ended the session or destroyed the window)");
   ReleaseProgramState();
+  if (host::InstanceHost* instanceHost = app::ProgramHost()) instanceHost->ForgetInstances();
 }

@@ -110,10 +110,10 @@ void ShowMainWindow() {
   Form().mainWindow.SetVisible(true);
 }
 
-void OnTrayEvent(int argument) {
-  if (argument == 1) {
+void OnTrayEvent(ui::TrayEvent event) {
+  if (event == ui::TrayEvent::kLeftButtonUp) {
     ShowMainWindow();
-  } else if (argument == 3) {
+  } else if (event == ui::TrayEvent::kRightButtonUp) {
     HWND main = Form().mainWindow.Handle();
     POINT pointer{};
     if (!GetCursorPos(&pointer)) util::LogLastError("GetCursorPos");
@@ -122,7 +122,7 @@ void OnTrayEvent(int argument) {
     if (Form().trayMenu) Form().trayMenu->Popup(main, pointer.x - 5, pointer.y - 5, TPM_RIGHTALIGN);
     PostMessageA(main, WM_NULL, 0, 0);
   }
-  // 2 (double click) does nothing: the button-up messages around it show the window.
+  // A double click does nothing: the button-up messages around it show the window.
 }
 
 void OnShowWindowCommand() { ShowMainWindow(); }

@@ -1,11 +1,12 @@
 #pragma once
 #include <windows.h>
 
+#include "ui/units.h"
 #include "util/text.h"
 
 namespace app {
 void InstallTrayIcon();          // start-up: MainWindow's tray icon with the tip "Tandrel"
-void OnTrayEvent(int argument);  // 1 left up, 2 double click, 3 right up / context menu
+void OnTrayEvent(ui::TrayEvent event);
 void ShowMainWindow();
 void OnShowWindowCommand();
 void OnExitCommand();

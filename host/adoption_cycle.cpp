@@ -1,182 +1,146 @@
-// The host set-up and the monitor: one adoption cycle after another takes logged-in client
-// windows into the panes, keeps the current one fitted, ends clients that show an alert
-// and drops instances whose window has gone.
-#include <windows.h>
-
-#include "app/main_form.h"
-#include "app/program_state.h"
-#include "host/avatar.h"
-#include "host/foreign_calls.h"
+// One adoption cycle: takes a logged-in client window into the next pane, keeps the current
+// one fitted, ends clients that show an alert, drops the first instance whose window has
+// gone, and keeps hung clients from stalling our input.
+#include "host/client_windows.h"
 #include "host/host_bookkeeping.h"
-#include "host/host_state.h"
-#include "host/hung_clients.h"
 #include "host/instance_host.h"
-#include "host/registry.h"
-#include "host/window_ops.h"
-#include "util/delay.h"
-#include "util/worker_thread.h"
+#include "util/log.h"
 
 namespace host {
 
-std::atomic<unsigned> adoptionSerial{0};
+void InstanceHost::RunCycle() {
+  windows_.TrimWorkingSet();
 
-namespace {
-std::atomic<bool> adoptionStopped{false};
-}  // namespace
-
-HWND MainWindowHandle() { return Form().mainWindow.Handle(); }
-HWND HostWindowHandle(int k) { return Form().panes[k - 1].Handle(); }
-
-namespace {
-
-constexpr int kMonitorPauseMs = 100;
-constexpr int kVisibilityPollMs = 100;
-// A window that never becomes visible must not stop the monitor for good.
-constexpr DWORD kVisibilityWaitLimitMs = 5000;
-constexpr int kAvatarDelayMs = 200;
-
-void SetTabColours(const std::vector<TabPtr>& tabs, size_t selectedIndex) {
-  for (const TabPtr& tab : tabs) tab->SetBackColour(kTabUnselected);
-  if (selectedIndex < tabs.size()) tabs[selectedIndex]->SetBackColour(kTabSelected);
-}
-
-void Adopt(HWND w) {
-  InstanceRegistry& reg = Registry();
-  const ProgramState& program = Program();
-
-  if (!IsWindowVisible(w)) ShowWindow(w, SW_SHOWNORMAL);
-  WriteRouteFileIfChanged(GetWindowExePath(w));
-  reg.loginWindow = nullptr;
-  ShowEmptyStateHint(false);
-  const int k = ++reg.hostedCount;
-
-  SetParentWindow(w, HostWindowHandle(k));
-  Form().panes[k - 1].SetVisible(true);
-
-  const DWORD waitStart = GetTickCount();
-  while (!IsWindowVisible(w) && GetTickCount() - waitStart < kVisibilityWaitLimitMs) {
-    util::Delay(kVisibilityPollMs);
-  }
-  MoveWindowKeep(w, 0, 0, program.paneWidth, program.paneHeight);
-  reg.AppendHostedWindow(w);
-  reg.currentWindow = w;
-  ++adoptionSerial;
-
-  util::Delay(kAvatarDelayMs);
-  const Bytes avatar = CaptureAvatar(w);
-  const std::vector<TabPtr> tabs = reg.Tabs();
-  if (!tabs.empty()) {
-    // The add tab becomes this instance's tab, launched through it or not.
-    if (avatar.empty() || !tabs.back()->SetPicture(avatar)) tabs.back()->ClearPicture();
-  }
-  SetTabColours(tabs, tabs.empty() ? 0 : tabs.size() - 1);
-  if (reg.hostedCount < kMaxInstances) RequestNewTab();
-}
-
-}  // namespace
-
-void StartInstanceHost() {
-  Form().hostStartTimer.SetInterval(0);
-  for (int k = 1; k <= kMaxInstances; ++k) LoadHostWindow(k);
-  util::Delay(1000);
-  for (const TabPtr& tab : Registry().Tabs()) tab->SetEnabled(true);
-  util::StartWorkerThread(RunMonitor, "monitor");
-}
-
-// One monitor thread runs the cycles itself, one after the other, instead of a thread per
-// cycle: cycles cannot overlap, a new one starts 100 ms after the previous ended, and no
-// thread is created ten times a second. cycleRunning still marks a cycle in progress.
-void RunMonitor() {
-  InstanceRegistry& reg = Registry();
-  for (;;) {
-    if (reg.cycleRunning == 0 && !adoptionStopped) {
-      reg.cycleRunning = 1;
-      AdoptionCycle();
-    }
-    util::Delay(kMonitorPauseMs);
-  }
-}
-
-void StopAdoption() {
-  adoptionStopped = true;
-  const DWORD start = GetTickCount();
-  while (Registry().cycleRunning != 0 && GetTickCount() - start < 2000) util::Delay(20);
-}
-
-void AdoptionCycle() {
-  InstanceRegistry& reg = Registry();
-  const ProgramState& program = Program();
-
-  SetProcessWorkingSetSize(GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1));
-
-  if (reg.hostedCount < kMaxInstances) {
+  if (model_.Snapshot().hostedCount < kMaxInstances) {
     // Only top-level windows are found: hosted ones are never found again.
-    HWND w = FindWindowByClassTitle(nullptr, nullptr, kMainWindowClass, kWeChatTitle);
+    HWND w = windows_.FindWindowByClassTitle(nullptr, nullptr, kMainWindowClass, kWeChatTitle);
     if (Found(w)) Adopt(w);
   }
 
   // The client may change its own size; while the pointer is over the current pane the
   // window is pulled back to the pane's size.
-  HWND current = reg.currentWindow.load();
-  if (current != nullptr && WindowUnderCursor() == current) {
-    MoveWindowAsync(current, 0, 0, program.paneWidth, program.paneHeight);
+  const PaneSize pane = view_.PaneSizeOf();
+  HWND current = model_.Snapshot().currentWindow;
+  if (current != nullptr && windows_.WindowUnderCursor() == current) {
+    windows_.MoveWindowAsync(current, 0, 0, pane.width, pane.height);
   }
 
-  HWND alert = FindWindowByClassTitle(nullptr, nullptr, kAlertWindowClass, kWeChatTitle);
-  if (Found(alert)) EndProcess(ProcessIdOfWindow(alert));
+  HWND alert = windows_.FindWindowByClassTitle(nullptr, nullptr, kAlertWindowClass, kWeChatTitle);
+  if (Found(alert)) {
+    const DWORD pid = windows_.ProcessIdOfWindow(alert);
+    util::LogInfo("alert: ending process %lu (alert window %ld)", static_cast<unsigned long>(pid),
+                  static_cast<long>(HandleValue(alert)));
+    windows_.EndProcess(pid);
+  }
 
-  const std::vector<HWND> hosted = reg.HostedWindows();
+  const std::vector<HWND> hosted = model_.Snapshot().hostedWindows;
   for (size_t i = 0; i < hosted.size(); ++i) {
-    if (!Found(FindWindowByHandleOrTitle(HandleText(hosted[i])))) {
+    if (!Found(windows_.FindWindowByHandleOrTitle(HandleText(hosted[i])))) {
       RemoveInstance(static_cast<int>(i) + 1);
       break;  // at most one removal per cycle
     }
   }
 
-  std::vector<HWND> held = reg.HostedWindows();
-  if (HWND login = reg.loginWindow.load(); Found(login) && IsWindow(login)) held.push_back(login);
+  const HostSnapshot after = model_.Snapshot();
+  std::vector<HWND> held = after.hostedWindows;
+  if (Found(after.loginWindow) && windows_.Exists(after.loginWindow)) held.push_back(after.loginWindow);
   KeepInputFromHungClients(held);
-
-  reg.cycleRunning = 0;
 }
 
-void RemoveInstance(int position) {
-  InstanceRegistry& reg = Registry();
-  --reg.hostedCount;
-  RequestTabDestruction(position);
+void InstanceHost::Adopt(HWND w) {
+  const HostTimings& t = settings_.timings;
+  const PaneSize pane = view_.PaneSizeOf();
 
-  // Only this thread takes elements out, so the count before and the lists after belong
-  // together even though each is read under its own hold of the lock.
-  const RemovalPlan plan = PlanRemoval(reg.TabCount(), position);
-  reg.TakeOut(position);
-  const std::vector<TabPtr> tabs = reg.Tabs();
-  const std::vector<HWND> hosted = reg.HostedWindows();
+  const bool wasHidden = !windows_.IsVisible(w);
+  if (wasHidden) windows_.ShowWindowNormal(w);
+  WriteRouteFileIfChanged(windows_.GetWindowExePath(w));
+  model_.SetLoginWindow(nullptr);
+  model_.SetHintVisible(false);
+  const int k = model_.RaiseHostedCount();
 
-  const int n = static_cast<int>(tabs.size());
+  windows_.SetParentWindow(w, view_.Pane(k));
+  // The other panes keep their visibility; pane k lies above every lower-numbered one.
+  model_.SetPaneVisible(k, true);
+  Render();
+
+  const DWORD waitStart = GetTickCount();
+  while (!windows_.IsVisible(w) && GetTickCount() - waitStart < t.visibilityLimitMs) {
+    if (!monitor_.Wait(t.visibilityPollMs) && monitor_.Stopped()) break;
+  }
+  windows_.MoveWindowKeep(w, 0, 0, pane.width, pane.height);
+  model_.AppendHostedWindow(w);
+  util::LogInfo("adopted: window %ld into pane %d%s", static_cast<long>(HandleValue(w)), k,
+                wasHidden ? " (it was hidden and is shown)" : "");
+
+  monitor_.Wait(t.avatarDelayMs);
+  // The add tab becomes this instance's tab, launched through it or not.
+  model_.SetLastTabAvatar(windows_.CaptureAvatar(w));
+  model_.SelectOnlyTab(static_cast<int>(model_.Snapshot().tabs.size()));
+  if (model_.Snapshot().hostedCount < kMaxInstances) model_.AppendTab();
+  Render();
+}
+
+void InstanceHost::RemoveInstance(int position) {
+  const HostSnapshot before = model_.Snapshot();
+  const HWND gone = position >= 1 && position <= static_cast<int>(before.hostedWindows.size())
+                        ? before.hostedWindows[static_cast<size_t>(position - 1)]
+                        : nullptr;
+  const int tabsBefore = model_.TakeOutInstance(position);
+  const RemovalPlan plan = PlanRemoval(tabsBefore, position);
+  const std::vector<HWND> hosted = model_.Snapshot().hostedWindows;
+
   if (plan.panesLeft) {
-    for (int j = 1; j <= n; ++j) {
-      tabs[j - 1]->SetTag(plan.tabs[j - 1].tag);
-      tabs[j - 1]->SetTop(plan.tabs[j - 1].top);
-      // The dead window's host is empty now; each later window moves one host down.
-      if (j <= static_cast<int>(hosted.size()) && !HostHasChild(HostWindowHandle(j))) {
-        SetParentWindow(hosted[j - 1], HostWindowHandle(j));
-      }
+    // The dead window's pane is empty now; each later window moves one pane down.
+    for (int j = 1; j <= static_cast<int>(hosted.size()); ++j) {
+      HWND pane = view_.Pane(j);
+      if (!windows_.HasChild(pane)) windows_.SetParentWindow(hosted[static_cast<size_t>(j - 1)], pane);
     }
-    SetTabColours(tabs, 0);
-    Form().panes[0].SetVisible(true);
-    for (int k = 2; k <= kMaxInstances; ++k) Form().panes[k - 1].SetVisible(false);
-    reg.currentWindow = hosted.empty() ? nullptr : hosted[0];
+    model_.SelectOnlyTab(1);
+    model_.ShowOnlyPane(1);
+    model_.SetCurrentWindow(hosted.empty() ? nullptr : hosted[0]);
   } else {
-    for (int j = 1; j <= n; ++j) {
-      tabs[j - 1]->SetTag(plan.tabs[j - 1].tag);
-      tabs[j - 1]->SetTop(plan.tabs[j - 1].top);
-    }
-    reg.currentWindow = nullptr;
-    Form().panes[0].SetVisible(false);
-    ShowEmptyStateHint(true);
+    model_.SetCurrentWindow(nullptr);
+    model_.SetPaneVisible(1, false);
+    model_.SetHintVisible(true);
   }
 
-  if (NeedsAddTab(reg.hostedCount, n)) RequestNewTab();
+  const HostSnapshot after = model_.Snapshot();
+  if (NeedsAddTab(after.hostedCount, static_cast<int>(after.tabs.size()))) model_.AppendTab();
+  util::LogInfo("removed: instance %d (window %ld gone), %d hosted", position,
+                static_cast<long>(HandleValue(gone)), after.hostedCount);
+  Render();
+}
+
+void InstanceHost::KeepInputFromHungClients(const std::vector<HWND>& clientWindows) {
+  // A client window inside one of ours ties its thread's input to our user-interface
+  // thread: once the client stops handling messages, input meant for our windows queues up
+  // behind it. The input of a client the system counts as hung is detached, and attached
+  // again once it answers.
+  const DWORD uiThread = windows_.ThreadIdOfWindow(view_.MainWindow());
+  if (uiThread == 0) return;
+  std::set<DWORD> present;
+  for (HWND w : clientWindows) {
+    const DWORD thread = windows_.ThreadIdOfWindow(w);
+    if (thread == 0 || thread == uiThread) continue;
+    present.insert(thread);
+    const bool hung = windows_.IsHung(w);
+    const bool isDetached = detachedThreads_.count(thread) != 0;
+    if (hung && !isDetached) {
+      util::LogWarning("hung: client window %ld does not answer; its input is detached from ours",
+                       static_cast<long>(HandleValue(w)));
+      windows_.AttachInput(uiThread, thread, false);
+      detachedThreads_.insert(thread);
+    } else if (!hung && isDetached) {
+      util::LogInfo("hung: client window %ld answers again; its input is attached again",
+                    static_cast<long>(HandleValue(w)));
+      windows_.AttachInput(uiThread, thread, true);
+      detachedThreads_.erase(thread);
+    }
+  }
+  // Threads of clients that have gone need nothing more.
+  for (auto it = detachedThreads_.begin(); it != detachedThreads_.end();) {
+    it = present.count(*it) ? std::next(it) : detachedThreads_.erase(it);
+  }
 }
 
 }  // namespace host

@@ -8,7 +8,7 @@
 
 #include "host/bmp_format.h"
 #include "host/gdiplus_session.h"
-#include "host/window_ops.h"
+#include "util/log.h"
 #include "util/unique_resource.h"
 
 namespace host {
@@ -67,7 +67,7 @@ Bytes CaptureAvatar(HWND window) {
 }
 
 Bytes CaptureWindowBmp(HWND window) {
-  if (!WindowExists(window)) return Bytes();
+  if (!IsWindow(window)) return Bytes();
   RECT rect = {};
   if (!GetWindowRect(window, &rect)) return Bytes();
   int width = rect.right - rect.left;

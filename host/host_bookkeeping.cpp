@@ -2,9 +2,13 @@
 
 #include <string>
 
-#include "host/registry.h"
-
 namespace host {
+namespace {
+constexpr int kTabHeight = 80;
+constexpr int kTabTopMargin = 2;
+}  // namespace
+
+int TabTop(int position) { return (position - 1) * kTabHeight + kTabTopMargin; }
 
 Text TabTag(int position) { return std::to_string(position); }
 

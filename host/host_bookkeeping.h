@@ -5,15 +5,19 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/registry.h"
 #include "util/text.h"
 
 namespace host {
 
+constexpr int kMaxInstances = 6;  // six host panes, nothing hosted beyond them
+constexpr std::uint32_t kTabSelected = 3026478;    // RGB 46,46,46
+constexpr std::uint32_t kTabUnselected = 8421504;  // RGB 128,128,128
 constexpr int kLoginWindowX = 380;
 constexpr int kLoginWindowY = 76;
+constexpr int kPaneLeft = 82;  // right of the tab strip
 
-// TabTop(n), the top of the tab at position n, comes with the registry.
+// The top of the tab at position n: (n - 1) * 80 + 2.
+int TabTop(int position);
 // The tag a tab at position n carries: n as decimal text.
 Text TabTag(int position);
 
@@ -43,7 +47,7 @@ enum class TabClickAction {
   kLaunch,        // the add tab: disable the tabs and start the launch worker
   kRefuseLaunch,  // the add tab while six are counted: grey it again
 };
-// tabIsSelected: its colour is the selected colour. K from the tag.
+// tabIsSelected: the model has the tab selected. K: the tab's position.
 TabClickAction DecideTabClick(bool tabIsSelected, int k, int hostedWindowCount, int hostedCount);
 
 enum class AltAAction { kNothing, kHide, kShow };

@@ -1,32 +1,26 @@
 // Hand-back of hosted client windows before the program ends its own process.
 // Ending our process would otherwise destroy those windows under their running clients.
-#include <windows.h>
-
-#include <vector>
-
+#include "host/client_windows.h"
 #include "host/instance_host.h"
-#include "host/registry.h"
-#include "host/window_ops.h"
+#include "util/log.h"
 
 namespace host {
-namespace {
-
-void ReturnToDesktop(HWND window) {
-  if (!IsWindow(window)) return;  // its client has already gone
-  SetParentWindow(window, nullptr);
-  EnableWindow(window, TRUE);
+void InstanceHost::ReturnToDesktop(HWND window) {
+  if (!windows_.Exists(window)) return;  // its client has already gone
+  windows_.SetParentWindow(window, nullptr);
+  windows_.EnableWindowNow(window, true);
   // Asynchronous: a hung client must not stall our way out.
-  ShowWindowAsync(window, SW_SHOWNA);
+  windows_.ShowWindowNoActivateAsync(window);
+  util::LogInfo("released: window %ld back to the desktop", static_cast<long>(HandleValue(window)));
 }
 
-}  // namespace
-
-void ReleaseHostedWindows() {
+void InstanceHost::ReleaseHostedWindows() {
   // No cycle may take a released window in again before our process is gone.
   StopAdoption();
-  std::vector<HWND> windows = Registry().HostedWindows();
-  if (HWND login = Registry().loginWindow.load(); login) windows.push_back(login);
-  for (HWND window : windows) ReturnToDesktop(window);
+  const HostSnapshot s = model_.Snapshot();
+  std::vector<HWND> held = s.hostedWindows;
+  if (s.loginWindow != nullptr) held.push_back(s.loginWindow);
+  for (HWND window : held) ReturnToDesktop(window);
 }
 
 }  // namespace host

@@ -1,101 +1,95 @@
 // What the user does to tabs and panes: tab clicks, the pointer guard over the hosted
-// window's title-bar buttons, Alt+A, and the refresh after MainWindow has moved.
+// window's title-bar buttons, Alt+A, and the refresh after the main window has moved.
 // All of it runs on the user-interface thread (window events and hook handlers), so calls
-// towards client windows go through foreign_calls and never wait for the client.
-#include <windows.h>
-
-#include "app/main_form.h"
-#include "app/program_state.h"
-#include "host/foreign_calls.h"
+// towards client windows never wait for the client.
+#include "host/client_windows.h"
 #include "host/host_bookkeeping.h"
-#include "host/host_state.h"
 #include "host/instance_host.h"
-#include "host/registry.h"
-#include "host/window_ops.h"
+#include "util/log.h"
 #include "util/worker_thread.h"
 
 namespace host {
 
-void OnTabClick(ui::PictureBox& tab) {
-  InstanceRegistry& reg = Registry();
-  if (tab.BackColour() == kTabSelected) return;
+void InstanceHost::OnTabClick(int position) {
+  const HostSnapshot s = model_.Snapshot();
+  if (position < 1 || position > static_cast<int>(s.tabs.size())) return;
+  const bool selected = s.tabs[static_cast<size_t>(position - 1)].state.selected;
+  const TabClickAction action =
+      DecideTabClick(selected, position, static_cast<int>(s.hostedWindows.size()), s.hostedCount);
+  if (action == TabClickAction::kNothing) return;
 
-  const std::vector<TabPtr> tabs = reg.Tabs();
-  tab.SetBackColour(kTabSelected);
-  for (const TabPtr& other : tabs) {
-    if (other.get() != &tab) other->SetBackColour(kTabUnselected);
-  }
-
-  const int k = static_cast<int>(util::TextToInteger(tab.Tag()));
-  const std::vector<HWND> hosted = reg.HostedWindows();
-  switch (DecideTabClick(false, k, static_cast<int>(hosted.size()), reg.hostedCount)) {
+  model_.SelectOnlyTab(position);
+  switch (action) {
     case TabClickAction::kSelectPane:
-      Form().panes[k - 1].SetVisible(true);
-      for (int j = 1; j <= kMaxInstances; ++j) {
-        if (j != k) Form().panes[j - 1].SetVisible(false);
-      }
-      reg.currentWindow = hosted[k - 1];
+      model_.ShowOnlyPane(position);
+      model_.SetCurrentWindow(s.hostedWindows[static_cast<size_t>(position - 1)]);
       break;
     case TabClickAction::kLaunch:
-      for (const TabPtr& t : tabs) t->SetEnabled(false);
-      util::StartWorkerThread([k] { LaunchWorker(k, 0, 0, 0, 0); }, "launch");
+      model_.SetAllTabsEnabled(false);
+      if (!util::StartWorkerThread([this] { RunLaunch(); }, "launch")) {
+        model_.SetTabSelected(position, false);
+        model_.SetAllTabsEnabled(true);
+      }
       break;
     case TabClickAction::kRefuseLaunch:
       // Six are counted while the sixth window is still being adopted: nothing to launch.
-      tab.SetBackColour(kTabUnselected);
-      for (int j = 1; j <= kMaxInstances && j <= static_cast<int>(tabs.size()); ++j) {
-        if (Form().panes[j - 1].Visible()) tabs[j - 1]->SetBackColour(kTabSelected);
+      model_.SetTabSelected(position, false);
+      for (int j = 1; j <= kMaxInstances && j <= static_cast<int>(s.tabs.size()); ++j) {
+        if (s.paneVisible[static_cast<size_t>(j - 1)]) model_.SetTabSelected(j, true);
       }
       break;
     case TabClickAction::kNothing:
       break;
   }
+  Render();
 }
 
-void PaneMouseGuard(int button, int action, const Text& pointText) {
-  HWND current = Registry().currentWindow.load();
+void InstanceHost::OnMouseEvent(const util::MouseEvent& event) {
+  HWND current = model_.Snapshot().currentWindow;
   if (!Found(current)) return;
-  const auto under = static_cast<std::int32_t>(util::TextToInteger(util::TextBefore(pointText, "|")));
+  const std::int32_t under = HandleValue(event.windowUnderPointer);
   // Reading the parent and the enabled state asks nothing of the client.
-  const std::int32_t parent = HandleValue(GetAncestor(current, GA_PARENT));
-  const bool disabled = !IsWindowEnabled(current);
+  const std::int32_t parent = HandleValue(windows_.ParentOf(current));
+  const bool disabled = !windows_.IsEnabled(current);
   if (!DecideMouseGuard(HandleValue(current), under, parent, disabled, 0, 0, 0, 0, 0).act) return;
-  const Offset offset = CursorOffsetInWindow(current);
-  const MouseGuardDecision d = DecideMouseGuard(HandleValue(current), under, parent, disabled, button,
-                                                action, offset.x, offset.y, Program().paneWidth);
-  EnableWindowAsync(current, !d.disable);
+  const Offset offset = windows_.CursorOffsetInWindow(current);
+  const MouseGuardDecision d =
+      DecideMouseGuard(HandleValue(current), under, parent, disabled, static_cast<int>(event.button),
+                       static_cast<int>(event.action), offset.x, offset.y, view_.PaneSizeOf().width);
+  windows_.EnableWindowAsync(current, !d.disable);
   // The press still reaches the client; the cycle drops the tab once the window has gone.
-  if (d.endProcess) EndProcess(ProcessIdOfWindow(current));
+  if (d.endProcess) {
+    const DWORD pid = windows_.ProcessIdOfWindow(current);
+    util::LogInfo("guard: close box pressed, ending process %lu", static_cast<unsigned long>(pid));
+    windows_.EndProcess(pid);
+  }
 }
 
-void AltAKeyHandler(int modifier, int key, int action) {
-  HWND main = MainWindowHandle();
-  switch (DecideAltA(Registry().hostedCount, modifier, key, action)) {
+void InstanceHost::OnKeyEvent(const util::KeyEvent& event) {
+  switch (DecideAltA(model_.Snapshot().hostedCount, static_cast<int>(event.modifier), event.key,
+                     static_cast<int>(event.action))) {
     case AltAAction::kHide:
-      CloseWindow(main);
-      Form().mainWindow.SetVisible(false);
+      view_.HideMainWindow();
       break;
     case AltAAction::kShow:
-      OpenIcon(main);
-      Form().mainWindow.SetVisible(true);
-      ActivateWindow(main);
+      view_.ShowMainWindow();
+      windows_.ActivateWindow(view_.MainWindow());
       break;
     case AltAAction::kNothing:
       break;
   }
 }
 
-void OnMainWindowMoved() {
-  InstanceRegistry& reg = Registry();
-  const ProgramState& program = Program();
-  HWND login = reg.loginWindow.load();
-  if (Found(login)) {
-    MoveWindowAsync(login, kLoginWindowX + 1, kLoginWindowY);
-    MoveWindowAsync(login, kLoginWindowX, kLoginWindowY);
+void InstanceHost::OnMainWindowMoved() {
+  const HostSnapshot s = model_.Snapshot();
+  const PaneSize pane = view_.PaneSizeOf();
+  if (Found(s.loginWindow)) {
+    windows_.MoveWindowAsync(s.loginWindow, kLoginWindowX + 1, kLoginWindowY);
+    windows_.MoveWindowAsync(s.loginWindow, kLoginWindowX, kLoginWindowY);
   }
-  for (HWND h : reg.HostedWindows()) {
-    MoveWindowAsync(h, 1, 0, program.paneWidth, program.paneHeight);
-    MoveWindowAsync(h, 0, 0, program.paneWidth, program.paneHeight);
+  for (HWND h : s.hostedWindows) {
+    windows_.MoveWindowAsync(h, 1, 0, pane.width, pane.height);
+    windows_.MoveWindowAsync(h, 0, 0, pane.width, pane.height);
   }
 }
 

@@ -1,35 +1,95 @@
 #pragma once
-// Launch, adoption and the user's input on tabs and panes.
-#include <cstdint>
+// The instance host: launches the client, adopts its logged-in windows into the six panes,
+// keeps the tabs, drops instances whose window has gone, and guards the hosted windows'
+// title-bar buttons. It talks to other processes only through ForeignWindows and to the
+// form only through HostView; its state is an InstanceModel.
+#include <windows.h>
 
+#include <atomic>
+#include <set>
+
+#include "host/client_windows.h"
+#include "host/foreign_windows.h"
+#include "host/host_view.h"
+#include "host/instance_model.h"
+#include "host/monitor.h"
+#include "util/input_hooks.h"
 #include "util/text.h"
 
-namespace ui { class PictureBox; }
-
 namespace host {
-// route.dat beside the executable.
-Text RouteFilePath();
-Text ReadRouteFile();
-bool WriteRouteFileIfChanged(const Text& path);  // never writes the empty text
-extern const char* const kDefaultWeChatPath;
 
-void LaunchWorker(std::int32_t tabNumber, std::int32_t, std::int32_t, std::int32_t, std::int32_t);
-void StartInstanceHost();
-void RunMonitor();
-void AdoptionCycle();
-void RemoveInstance(int position);
+// The waits and limits of the flows. The defaults are the program's; tests shorten them.
+struct HostTimings {
+  int panesSettleMs = 1000;      // after loading the panes, before the tabs are enabled
+  int cyclePauseMs = 100;        // between one cycle's end and the next one's start
+  int visibilityPollMs = 100;    // an adopted window becoming visible
+  DWORD visibilityLimitMs = 5000;  // a window that never becomes visible must not stop the monitor
+  int avatarDelayMs = 200;       // before the avatar is captured
+  int launchFirstWaitMs = 2000;  // after the client was started or found
+  int loginPollMs = 200;
+  DWORD loginWaitLimitMs = 60000;  // a client that logs in by itself shows no login window
+  int embeddedPollMs = 500;      // the held login window still there
+};
 
-void OnTabClick(ui::PictureBox& tab);
-void PaneMouseGuard(int button, int action, const Text& pointText);
-void AltAKeyHandler(int modifier, int key, int action);
-void OnMainWindowMoved();
+struct HostSettings {
+  Text routeFilePath;  // route.dat beside the executable
+  Text defaultClientPath = kDefaultWeChatPath;
+  HostTimings timings;
+};
 
-// Starts no further adoption cycle and waits (at most 2 s) for one under way to end. Called
-// before the hosted windows are handed back on the way out, so that no cycle takes a
-// released window in again just before our process ends.
-void StopAdoption();
+class InstanceHost {
+ public:
+  InstanceHost(ForeignWindows& windows, HostView& view, HostSettings settings);
+  ~InstanceHost();  // stops the monitor
+  InstanceHost(const InstanceHost&) = delete;
+  InstanceHost& operator=(const InstanceHost&) = delete;
 
-// Stops adoption, then hands every hosted client window back to the desktop (top-level,
-// enabled, visible). Called on every path on which the program ends itself.
-void ReleaseHostedWindows();
+  // Start-up: the first tab, the add tab.
+  void CreateFirstTab();
+  // The host set-up timer's first tick (user-interface thread): loads the panes and starts
+  // the monitor, which enables the tabs after the panes have settled and then runs cycles.
+  void Start();
+  // One adoption cycle on the calling thread (the monitor's; tests call it directly).
+  void RunCycle();
+  // No cycle starts any more; one under way is waited for.
+  void StopAdoption();
+  // Stops adoption, then hands every hosted window and the held login window back to the
+  // desktop (top-level, enabled, shown). Called on every path on which the program ends itself.
+  void ReleaseHostedWindows();
+  // The normal end: the model's lists go.
+  void ForgetInstances();
+
+  // User-interface thread events.
+  void OnTabClick(int position);  // 1-based, from the form's own tab mapping
+  void OnMouseEvent(const util::MouseEvent& event);
+  void OnKeyEvent(const util::KeyEvent& event);
+  void OnMainWindowMoved();
+
+  // The launch flow on the calling thread (OnTabClick runs it on a worker thread).
+  void RunLaunch();
+
+  HostSnapshot Snapshot() const { return model_.Snapshot(); }
+
+  // route.dat: the bytes up to the first zero; missing or unreadable reads as empty.
+  Text ReadRouteFile() const;
+  // Writes the path found when it is not empty and differs from what is stored.
+  bool WriteRouteFileIfChanged(const Text& path) const;
+
+ private:
+  void Render();
+  void Adopt(HWND window);
+  void RemoveInstance(int position);
+  void KeepInputFromHungClients(const std::vector<HWND>& clientWindows);
+  void ReturnToDesktop(HWND window);
+  HWND FindTopLevelLoginWindow();
+
+  ForeignWindows& windows_;
+  HostView& view_;
+  const HostSettings settings_;
+  InstanceModel model_;
+  Monitor monitor_;
+  // Client threads whose input we detached; only the monitor thread touches this.
+  std::set<DWORD> detachedThreads_;
+};
+
 }  // namespace host

@@ -1,89 +1,73 @@
-// The launch worker: finds or starts the client, holds its login window inside MainWindow
+// The launch: finds or starts the client, holds its login window inside the main window
 // while the user logs in, and gives the tabs back when the login window has gone.
-#include <windows.h>
-
-#include "app/main_form.h"
+#include "host/client_windows.h"
 #include "host/host_bookkeeping.h"
-#include "host/host_state.h"
 #include "host/instance_host.h"
-#include "host/registry.h"
-#include "host/window_ops.h"
-#include "util/delay.h"
+#include "util/log.h"
 
 namespace host {
 
-namespace {
-
-constexpr int kFirstWaitMs = 2000;
-constexpr int kLoginPollMs = 200;
-constexpr int kEmbeddedPollMs = 500;
-// A client that logs in by itself never shows a login window; the wait gives up after this.
-constexpr DWORD kLoginWaitLimitMs = 60000;
-
-HWND FindTopLevelLoginWindow() {
-  return FindWindowByClassTitle(nullptr, nullptr, kLoginWindowClass, kWeChatTitle);
+HWND InstanceHost::FindTopLevelLoginWindow() {
+  return windows_.FindWindowByClassTitle(nullptr, nullptr, kLoginWindowClass, kWeChatTitle);
 }
 
-void FirstUseNoticeAndEnd() {
-  MessageBoxA(MainWindowHandle(), "第一次使用，先打开微信登录窗口或微信，再启动多开软件！", "提示信息",
-              MB_ICONINFORMATION | MB_TASKMODAL);
-  // Ending our process would destroy the client windows we hold under their running
-  // processes: hand them back to the desktop first.
-  ReleaseHostedWindows();
-  EndProcess(GetCurrentProcessId());
-}
+void InstanceHost::RunLaunch() {
+  const HostTimings& t = settings_.timings;
+  const unsigned serialAtStart = model_.Snapshot().adoptionSerial;
 
-}  // namespace
-
-void LaunchWorker(std::int32_t, std::int32_t, std::int32_t, std::int32_t, std::int32_t) {
-  InstanceRegistry& reg = Registry();
-  const unsigned serialAtStart = adoptionSerial.load();
-
-  reg.loginWindow = FindTopLevelLoginWindow();
+  HWND login = FindTopLevelLoginWindow();
+  model_.SetLoginWindow(login);
   bool launched;
-  if (Found(reg.loginWindow.load())) {
-    WriteRouteFileIfChanged(GetWindowExePath(reg.loginWindow.load()));
+  if (Found(login)) {
+    util::LogInfo("launch: reusing the open login window %ld", static_cast<long>(HandleValue(login)));
+    WriteRouteFileIfChanged(windows_.GetWindowExePath(login));
     launched = true;
   } else {
-    const Text path = LaunchPath(ReadRouteFile(), kDefaultWeChatPath);
-    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-      FirstUseNoticeAndEnd();
+    const Text path = LaunchPath(ReadRouteFile(), settings_.defaultClientPath);
+    if (!windows_.ProgramExists(path)) {
+      util::LogWarning("launch: no client at %s (first-use notice)", path.c_str());
+      view_.FirstUseNoticeAndEnd();
       return;
     }
-    launched = RunProgram(path);
+    util::LogInfo("launch: starting %s", path.c_str());
+    launched = windows_.RunProgram(path);
+    if (!launched) util::LogWarning("launch: the client did not start");
   }
 
-  if (launched) {
-    util::Delay(kFirstWaitMs);
+  if (launched && monitor_.Wait(t.launchFirstWaitMs)) {
     const DWORD waitStart = GetTickCount();
     bool gaveUp = false;
     for (;;) {
-      if (reg.loginWindow.load() != nullptr) break;
+      login = model_.Snapshot().loginWindow;
+      if (login != nullptr) break;
       // Bounded: a client that logged in by itself was adopted without a login window,
       // or none ever came; either way the tabs are given back.
-      if (adoptionSerial.load() != serialAtStart ||
-          GetTickCount() - waitStart >= kLoginWaitLimitMs) {
+      if (model_.Snapshot().adoptionSerial != serialAtStart || GetTickCount() - waitStart >= t.loginWaitLimitMs) {
+        util::LogInfo("launch: no login window came; the tabs are given back");
         gaveUp = true;
         break;
       }
-      reg.loginWindow = FindTopLevelLoginWindow();
-      util::Delay(kLoginPollMs);
+      model_.SetLoginWindow(FindTopLevelLoginWindow());
+      if (!monitor_.Wait(t.loginPollMs)) return;
     }
-    HWND login = reg.loginWindow.load();
     if (!gaveUp && Found(login)) {
-      SetParentWindow(login, MainWindowHandle());
-      MoveWindowKeep(login, kLoginWindowX, kLoginWindowY);
-      reg.currentWindow = nullptr;
-      while (Found(FindWindowByClassTitle(MainWindowHandle(), nullptr, kLoginWindowClass,
-                                          kWeChatTitle))) {
-        util::Delay(kEmbeddedPollMs);
+      HWND main = view_.MainWindow();
+      windows_.SetParentWindow(login, main);
+      windows_.MoveWindowKeep(login, kLoginWindowX, kLoginWindowY);
+      model_.SetCurrentWindow(nullptr);
+      util::LogInfo("launch: login window %ld held in the main window", static_cast<long>(HandleValue(login)));
+      while (Found(windows_.FindWindowByClassTitle(main, nullptr, kLoginWindowClass, kWeChatTitle))) {
+        if (!monitor_.Wait(t.embeddedPollMs)) return;
       }
+      util::LogInfo("launch: login window %ld has gone", static_cast<long>(HandleValue(login)));
     }
   }
+  if (monitor_.Stopped()) return;
 
-  const std::vector<TabPtr> tabs = reg.Tabs();
-  if (!tabs.empty()) tabs.back()->SetBackColour(kTabUnselected);
-  for (const TabPtr& tab : tabs) tab->SetEnabled(true);
+  const int tabCount = static_cast<int>(model_.Snapshot().tabs.size());
+  model_.SetTabSelected(tabCount, false);
+  model_.SetAllTabsEnabled(true);
+  Render();
 }
 
 }  // namespace host

@@ -38,8 +38,8 @@ LRESULT CALLBACK TopWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lP
       }
       break;
     case kTrayCallbackMessage: {
-      int argument = TrayEventArgument(lParam);
-      if (argument != 0 && window->onTrayEvent) RaiseEvent([&] { window->onTrayEvent(argument); });
+      const TrayEvent event = TrayEventOf(lParam);
+      if (event != TrayEvent::kNone && window->onTrayEvent) RaiseEvent([&] { window->onTrayEvent(event); });
       return 0;
     }
     case WM_ENDSESSION:

@@ -125,13 +125,13 @@ void Unit::Destroy() {
   });
 }
 
-int TrayEventArgument(LPARAM mouseMessage) {
+TrayEvent TrayEventOf(LPARAM mouseMessage) {
   switch (LOWORD(mouseMessage)) {  // the message itself, or its low word in newer versions
-    case WM_LBUTTONUP: return 1;
-    case WM_LBUTTONDBLCLK: return 2;
+    case WM_LBUTTONUP: return TrayEvent::kLeftButtonUp;
+    case WM_LBUTTONDBLCLK: return TrayEvent::kLeftDoubleClick;
     case WM_RBUTTONUP:
-    case WM_CONTEXTMENU: return 3;
-    default: return 0;
+    case WM_CONTEXTMENU: return TrayEvent::kRightButtonUp;
+    default: return TrayEvent::kNone;
   }
 }
 

@@ -32,6 +32,14 @@ bool PostTask(std::function<void()> task);
 // Runs work on the user-interface thread and waits for it; runs it directly when already there.
 void CallOnUiThread(const std::function<void()>& work);
 
+// What the user did to the tray icon, as its callback message reports it.
+enum class TrayEvent {
+  kNone,
+  kLeftButtonUp,
+  kLeftDoubleClick,
+  kRightButtonUp,  // also the context-menu key
+};
+
 struct ControlData;  // per-control state, kept by the unit and read by its window procedure
 
 // A visible unit: a child control (or, for TopWindow, a top-level window).
@@ -104,7 +112,7 @@ class TopWindow : public Unit {
   std::function<void()> onCreated;
   std::function<void()> onMoved;
   std::function<bool()> onCloseRequested;  // false refuses the close
-  std::function<void(int)> onTrayEvent;    // 1 left up, 2 left double click, 3 right up / context menu
+  std::function<void(TrayEvent)> onTrayEvent;
   std::function<void()> onSessionEnded;    // WM_ENDSESSION with the session really ending
   std::function<void()> onDestroyed;       // WM_DESTROY
   // Raw message hook for shell services (tray callback, WM_ENDSESSION): return true when handled.
@@ -116,10 +124,9 @@ class TopWindow : public Unit {
   friend struct ControlAccess;
 };
 
-// The tray icon's callback message and its mapping to the tray event argument
-// (0: no event).
+// The tray icon's callback message and its mapping to the tray event.
 constexpr UINT kTrayCallbackMessage = 0x8064;
-int TrayEventArgument(LPARAM mouseMessage);
+TrayEvent TrayEventOf(LPARAM mouseMessage);
 
 class ShapeBox : public Unit {
  public:

@@ -4,9 +4,7 @@
 
 #include <windows.h>
 
-#include <cstdint>
-#include <cstdio>
-
+#include "util/log.h"
 #include "util/unique_resource.h"
 
 namespace util {
@@ -15,25 +13,20 @@ namespace {
 // Hook state. The procedures run on the installing thread while it takes messages, one
 // event at a time, so no lock is needed.
 UniqueHook keyboardHook;
-KeyboardHookHandler keyboardHandler = nullptr;
-int currentModifier = 0;  // CurrentModifier: last modifier pressed (0, 16, 17, 18, 91)
+KeyboardHookHandler keyboardHandler;
+Modifier currentModifier = Modifier::kNone;  // the last modifier pressed
 
 UniqueHook mouseHook;
-MouseHookHandler mouseHandler = nullptr;
+MouseHookHandler mouseHandler;
 
-int ModifierOfKey(unsigned key) {
+Modifier ModifierOfKey(unsigned key) {
   switch (key) {
-    case VK_LSHIFT: case VK_RSHIFT: return 16;
-    case VK_LCONTROL: case VK_RCONTROL: return 17;
-    case VK_LMENU: case VK_RMENU: return 18;
-    case VK_LWIN: case VK_RWIN: return 91;
-    default: return 0;
+    case VK_LSHIFT: case VK_RSHIFT: return Modifier::kShift;
+    case VK_LCONTROL: case VK_RCONTROL: return Modifier::kCtrl;
+    case VK_LMENU: case VK_RMENU: return Modifier::kAlt;
+    case VK_LWIN: case VK_RWIN: return Modifier::kWindows;
+    default: return Modifier::kNone;
   }
-}
-
-long long SignedHandle(HWND window) {
-  // Handles travel as signed 32-bit values.
-  return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window));
 }
 
 LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept {
@@ -44,9 +37,10 @@ LRESULT CALLBACK KeyboardHookProc(int code, WPARAM wParam, LPARAM lParam) noexce
     currentModifier = values.modifier;
     if (values.report && keyboardHandler) {
       try {
-        keyboardHandler(values.modifier, static_cast<int>(event->vkCode), values.action);
+        keyboardHandler(KeyEvent{values.modifier, static_cast<int>(event->vkCode), values.action});
       } catch (...) {
         // A handler fault must not keep the event from the rest of the system.
+        LogCaughtException("keyboard hook handler");
       }
     }
   }
@@ -60,11 +54,10 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept 
         MapMouseMessage(static_cast<unsigned>(wParam), static_cast<unsigned>(event->mouseData));
     if (mouseHandler) {
       try {
-        const HWND under = ::WindowFromPoint(event->pt);
-        mouseHandler(values.button, values.action,
-                     MakePointText(SignedHandle(under), event->pt.x, event->pt.y));
+        mouseHandler(MouseEvent{::WindowFromPoint(event->pt), event->pt, values.button, values.action});
       } catch (...) {
         // As above: the event is passed on whatever the handler did.
+        LogCaughtException("mouse hook handler");
       }
     }
   }
@@ -73,71 +66,77 @@ LRESULT CALLBACK MouseHookProc(int code, WPARAM wParam, LPARAM lParam) noexcept 
 
 }  // namespace
 
-KeyboardEventValues StepKeyboardState(int modifier, unsigned key, unsigned flags) {
-  const int keyModifier = ModifierOfKey(key);
+KeyboardEventValues StepKeyboardState(Modifier modifier, unsigned key, unsigned flags) {
+  const Modifier keyModifier = ModifierOfKey(key);
   if (flags < 35) {
-    if (keyModifier != 0) modifier = keyModifier;
-    return {true, modifier, 1};
+    if (keyModifier != Modifier::kNone) modifier = keyModifier;
+    return {true, modifier, KeyAction::kPress};
   }
   if (flags > 127) {
-    if (keyModifier != 0) modifier = 0;
-    return {true, modifier, 2};
+    if (keyModifier != Modifier::kNone) modifier = Modifier::kNone;
+    return {true, modifier, KeyAction::kRelease};
   }
-  return {false, modifier, 0};
+  return {false, modifier, KeyAction::kNone};
 }
 
 MouseEventValues MapMouseMessage(unsigned message, unsigned mouseData) {
+  using B = MouseButton;
+  using A = MouseAction;
   const short high = static_cast<short>(HIWORD(mouseData));
   switch (message) {
-    case WM_LBUTTONDOWN: return {1, 1};
-    case WM_LBUTTONUP: return {1, 2};
-    case WM_LBUTTONDBLCLK: return {1, 3};
-    case WM_RBUTTONDOWN: return {2, 1};
-    case WM_RBUTTONUP: return {2, 2};
-    case WM_RBUTTONDBLCLK: return {2, 3};
-    case WM_MBUTTONDOWN: return {3, 1};
-    case WM_MBUTTONUP: return {3, 2};
-    case WM_MBUTTONDBLCLK: return {3, 3};
+    case WM_LBUTTONDOWN: return {B::kLeft, A::kPress};
+    case WM_LBUTTONUP: return {B::kLeft, A::kRelease};
+    case WM_LBUTTONDBLCLK: return {B::kLeft, A::kDoubleClick};
+    case WM_RBUTTONDOWN: return {B::kRight, A::kPress};
+    case WM_RBUTTONUP: return {B::kRight, A::kRelease};
+    case WM_RBUTTONDBLCLK: return {B::kRight, A::kDoubleClick};
+    case WM_MBUTTONDOWN: return {B::kMiddle, A::kPress};
+    case WM_MBUTTONUP: return {B::kMiddle, A::kRelease};
+    case WM_MBUTTONDBLCLK: return {B::kMiddle, A::kDoubleClick};
     case WM_MOUSEWHEEL:
-      if (high > 0) return {4, 4};
-      if (high < 0) return {4, 5};
-      return {0, 0};
+      if (high > 0) return {B::kWheel, A::kWheelForward};
+      if (high < 0) return {B::kWheel, A::kWheelBackward};
+      return {B::kNone, A::kNone};
     case WM_XBUTTONDOWN:
     case WM_XBUTTONUP: {
-      const int action = message == WM_XBUTTONDOWN ? 1 : 2;
-      if (high == XBUTTON2) return {5, action};
-      if (high == XBUTTON1) return {6, action};
-      return {0, 0};
+      const A action = message == WM_XBUTTONDOWN ? A::kPress : A::kRelease;
+      if (high == XBUTTON2) return {B::kExtra2, action};
+      if (high == XBUTTON1) return {B::kExtra1, action};
+      return {B::kNone, A::kNone};
     }
-    default: return {0, 0};
+    default: return {B::kNone, A::kNone};
   }
-}
-
-Text MakePointText(long long window, int x, int y) {
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%lld|%d,%d", window, x, y);
-  return buffer;
 }
 
 void InstallKeyboardHook(KeyboardHookHandler handler) {
   if (keyboardHook) return;
-  keyboardHandler = handler;
+  keyboardHandler = std::move(handler);
   keyboardHook.reset(::SetWindowsHookExA(WH_KEYBOARD_LL, KeyboardHookProc,
                                          ::GetModuleHandleA(nullptr), 0));
+  if (!keyboardHook) LogLastError("SetWindowsHookExA(WH_KEYBOARD_LL)");
 }
 
 void InstallMouseHook(MouseHookHandler handler) {
   if (mouseHook) return;
-  mouseHandler = handler;
+  mouseHandler = std::move(handler);
   mouseHook.reset(::SetWindowsHookExA(WH_MOUSE_LL, MouseHookProc,
                                       ::GetModuleHandleA(nullptr), 0));
+  if (!mouseHook) LogLastError("SetWindowsHookExA(WH_MOUSE_LL)");
 }
 
-bool RemoveMouseHook() {
-  if (!mouseHook) return false;
-  if (!::UnhookWindowsHookEx(mouseHook.get())) return false;
-  mouseHook.release();  // already unhooked; a later install starts afresh
+namespace {
+bool RemoveHook(UniqueHook& hook) {
+  if (!hook) return false;
+  if (!::UnhookWindowsHookEx(hook.get())) {
+    LogLastError("UnhookWindowsHookEx");
+    return false;
+  }
+  hook.release();  // already unhooked; a later install starts afresh
   return true;
 }
+}  // namespace
+
+bool RemoveKeyboardHook() { return RemoveHook(keyboardHook); }
+bool RemoveMouseHook() { return RemoveHook(mouseHook); }
 
 }  // namespace util

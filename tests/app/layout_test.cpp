@@ -106,11 +106,15 @@ TEST(Layout, AWindowThatWillNotGrowEndsTheLoop) {
   EXPECT_EQ(r.paneHeight, 500);
 }
 
-TEST(TrayEvent, CallbackMessagesMapToArguments) {
-  struct Case { LPARAM message; int argument; };
-  const Case cases[] = {{WM_LBUTTONUP, 1},   {WM_LBUTTONDBLCLK, 2}, {WM_RBUTTONUP, 3}, {WM_CONTEXTMENU, 3},
-                        {WM_LBUTTONDOWN, 0}, {WM_RBUTTONDOWN, 0},   {WM_MOUSEMOVE, 0}, {WM_RBUTTONDBLCLK, 0}};
-  for (const Case& c : cases) EXPECT_EQ(ui::TrayEventArgument(c.message), c.argument) << c.message;
+TEST(TrayEvent, CallbackMessagesMapToEvents) {
+  using ui::TrayEvent;
+  struct Case { LPARAM message; TrayEvent event; };
+  const Case cases[] = {{WM_LBUTTONUP, TrayEvent::kLeftButtonUp},   {WM_LBUTTONDBLCLK, TrayEvent::kLeftDoubleClick},
+                        {WM_RBUTTONUP, TrayEvent::kRightButtonUp},  {WM_CONTEXTMENU, TrayEvent::kRightButtonUp},
+                        {WM_LBUTTONDOWN, TrayEvent::kNone},         {WM_RBUTTONDOWN, TrayEvent::kNone},
+                        {WM_MOUSEMOVE, TrayEvent::kNone},           {WM_RBUTTONDBLCLK, TrayEvent::kNone},
+                        {MAKELPARAM(WM_LBUTTONUP, 100), TrayEvent::kLeftButtonUp}};  // newer shells: id in the high word
+  for (const Case& c : cases) EXPECT_EQ(ui::TrayEventOf(c.message), c.event) << c.message;
 }
 
 }  // namespace

@@ -247,15 +247,17 @@ TEST_F(UnitsTest, CloseRequestedCanRefuseTheClose) {
 
 TEST_F(UnitsTest, MovedAndTrayEvents) {
   int moves = 0;
-  std::vector<int> trayEvents;
+  std::vector<ui::TrayEvent> trayEvents;
   window.onMoved = [&] { ++moves; };
-  window.onTrayEvent = [&](int argument) { trayEvents.push_back(argument); };
+  window.onTrayEvent = [&](ui::TrayEvent event) { trayEvents.push_back(event); };
   window.SetLeft(120);
   EXPECT_GE(moves, 1);
   const UINT messages[] = {WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_RBUTTONUP, WM_CONTEXTMENU,
                            WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_RBUTTONDOWN};
   for (UINT m : messages) SendMessageA(window.Handle(), ui::kTrayCallbackMessage, 100, m);
-  EXPECT_EQ(trayEvents, (std::vector<int>{1, 2, 3, 3}));
+  using ui::TrayEvent;
+  EXPECT_EQ(trayEvents, (std::vector<TrayEvent>{TrayEvent::kLeftButtonUp, TrayEvent::kLeftDoubleClick,
+                                                TrayEvent::kRightButtonUp, TrayEvent::kRightButtonUp}));
 }
 
 TEST(PopupMenu, HiddenRootItemsAndSeparator) {

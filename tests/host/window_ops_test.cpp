@@ -6,11 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "host/window_ops.h"
+#include "host/client_windows.h"
+#include "host/system_foreign_windows.h"
 #include "tests/host/standin_fixture.h"
 #include "tests/host/test_windows.h"
 
 namespace {
+
+host::SystemForeignWindows& Ops() {
+  static host::SystemForeignWindows ops;
+  return ops;
+}
 
 BOOL CALLBACK Collect(HWND w, LPARAM list) noexcept {
   reinterpret_cast<std::vector<HWND>*>(list)->push_back(w);
@@ -37,7 +43,7 @@ bool AnyTitleContains(const std::string& digits) {
 std::vector<HWND> TopLevelMainWindows() {
   std::vector<HWND> found;
   HWND after = nullptr;
-  while ((after = host::FindWindowByClassTitle(nullptr, after, standin::kMainWindowClass, standin::kWindowTitle)) !=
+  while ((after = Ops().FindWindowByClassTitle(nullptr, after, standin::kMainWindowClass, standin::kWindowTitle)) !=
          nullptr) {
     found.push_back(after);
   }
@@ -60,7 +66,7 @@ TEST(FindWindowByHandleOrTitle, LiveHandleIsItselfEvenWhenATitleHoldsItsDigits) 
   auto targetAt = std::find(order.begin(), order.end(), target.hwnd());
   ASSERT_TRUE(decoyAt < targetAt && targetAt != order.end());
 
-  EXPECT_EQ(host::FindWindowByHandleOrTitle(digits), target.hwnd());
+  EXPECT_EQ(Ops().FindWindowByHandleOrTitle(digits), target.hwnd());
 }
 
 TEST(FindWindowByHandleOrTitle, DestroyedHandleIsZeroUnlessATitleHoldsItsDigits) {
@@ -69,15 +75,15 @@ TEST(FindWindowByHandleOrTitle, DestroyedHandleIsZeroUnlessATitleHoldsItsDigits)
   doomed.Destroy();
   ASSERT_FALSE(AnyTitleContains(digits)) << "a window's title already holds " << digits;
 
-  EXPECT_EQ(host::FindWindowByHandleOrTitle(digits), nullptr);
+  EXPECT_EQ(Ops().FindWindowByHandleOrTitle(digits), nullptr);
 
   // A title with two-byte characters around the digits.
   std::string title = "微信" + digits + "号";
   fixtures::PaintedWindow holder(title.c_str(), 50, 50, 200, 120);
-  EXPECT_EQ(host::FindWindowByHandleOrTitle(digits), holder.hwnd());
+  EXPECT_EQ(Ops().FindWindowByHandleOrTitle(digits), holder.hwnd());
 }
 
-TEST(EndProcess, ZeroIsNoProcess) { EXPECT_FALSE(host::EndProcess(0)); }
+TEST(EndProcess, ZeroIsNoProcess) { EXPECT_FALSE(Ops().EndProcess(0)); }
 
 TEST(RunProgram, AProgramThatNeverBecomesInputIdleCostsAboutOneSecond) {
   support::TempDir dir;
@@ -85,7 +91,7 @@ TEST(RunProgram, AProgramThatNeverBecomesInputIdleCostsAboutOneSecond) {
   ASSERT_TRUE(client);
 
   DWORD start = GetTickCount();
-  EXPECT_TRUE(host::RunProgram(client.exePath));
+  EXPECT_TRUE(Ops().RunProgram(client.exePath));
   DWORD elapsed = GetTickCount() - start;
   EXPECT_GE(elapsed, 900u);
   EXPECT_LT(elapsed, 5000u);  // it does not wait for the program to get going
@@ -94,13 +100,13 @@ TEST(RunProgram, AProgramThatNeverBecomesInputIdleCostsAboutOneSecond) {
   standin::LogLine started;
   ASSERT_TRUE(standin::WaitForLog(client, 0, "started", {}, 5000, &started));
   DWORD pid = started.pid;
-  EXPECT_TRUE(host::EndProcess(pid));
+  EXPECT_TRUE(Ops().EndProcess(pid));
   util::UniqueHandle process(OpenProcess(SYNCHRONIZE, FALSE, pid));
   if (process) {
     EXPECT_EQ(WaitForSingleObject(process.get(), 5000), WAIT_OBJECT_0);
   }
 
-  EXPECT_FALSE(host::RunProgram(client.dir + "\\missing.exe"));
+  EXPECT_FALSE(Ops().RunProgram(client.dir + "\\missing.exe"));
 }
 
 class StandinWindow : public ::testing::Test {
@@ -117,46 +123,46 @@ class StandinWindow : public ::testing::Test {
 TEST_F(StandinWindow, MoveWithOnlyXAndYKeepsTheSize) {
   RECT before;
   ASSERT_TRUE(GetWindowRect(main, &before));
-  EXPECT_TRUE(host::MoveWindowKeep(main, 150, 130));
+  EXPECT_TRUE(Ops().MoveWindowKeep(main, 150, 130));
   RECT after = {};
   EXPECT_TRUE(support::WaitFor([&] { return GetWindowRect(main, &after) && after.left == 150 && after.top == 130; },
                                3000));
   EXPECT_EQ(after.right - after.left, before.right - before.left);
   EXPECT_EQ(after.bottom - after.top, before.bottom - before.top);
 
-  EXPECT_TRUE(host::MoveWindowKeep(main, 10, 20, 640, 480));
+  EXPECT_TRUE(Ops().MoveWindowKeep(main, 10, 20, 640, 480));
   GetWindowRect(main, &after);
   EXPECT_EQ(after.right - after.left, 640);
   EXPECT_EQ(after.bottom - after.top, 480);
 }
 
 TEST_F(StandinWindow, ExePathIsTheClientsUntilItsProcessHasEnded) {
-  EXPECT_EQ(host::GetWindowExePath(main), client.installation().exePath);
-  EXPECT_EQ(host::ProcessIdOfWindow(main), client.pid());
+  EXPECT_EQ(Ops().GetWindowExePath(main), client.installation().exePath);
+  EXPECT_EQ(Ops().ProcessIdOfWindow(main), client.pid());
 
-  EXPECT_TRUE(host::EndProcess(client.pid()));
+  EXPECT_TRUE(Ops().EndProcess(client.pid()));
   ASSERT_TRUE(client.client().WaitForExit(5000));
   ASSERT_TRUE(support::WaitFor([&] { return !IsWindow(main); }, 5000));
-  EXPECT_EQ(host::GetWindowExePath(main), "");
-  EXPECT_EQ(host::ProcessIdOfWindow(main), 0u);
+  EXPECT_EQ(Ops().GetWindowExePath(main), "");
+  EXPECT_EQ(Ops().ProcessIdOfWindow(main), 0u);
 }
 
 TEST_F(StandinWindow, AReparentedWindowIsAChildAndNoLongerTopLevel) {
   fixtures::PaintedWindow host("host pane", 40, 40, 900, 700);
   ASSERT_TRUE(Contains(TopLevelMainWindows(), main));
-  EXPECT_FALSE(host::HostHasChild(host.hwnd()));
+  EXPECT_FALSE(Ops().HasChild(host.hwnd()));
 
-  host::SetParentWindow(main, host.hwnd());
+  Ops().SetParentWindow(main, host.hwnd());
 
   EXPECT_EQ(GetAncestor(main, GA_PARENT), host.hwnd());
-  EXPECT_TRUE(host::HostHasChild(host.hwnd()));
-  EXPECT_EQ(host::FindWindowByClassTitle(host.hwnd(), nullptr, standin::kMainWindowClass, standin::kWindowTitle),
+  EXPECT_TRUE(Ops().HasChild(host.hwnd()));
+  EXPECT_EQ(Ops().FindWindowByClassTitle(host.hwnd(), nullptr, standin::kMainWindowClass, standin::kWindowTitle),
             main);
   EXPECT_FALSE(Contains(TopLevelMainWindows(), main));
   // The client saw it happen.
   EXPECT_TRUE(standin::WaitForLog(client.installation(), client.pid(), "parent", {"main", host::HandleText(host.hwnd())},
                                   3000));
-  host::SetParentWindow(main, nullptr);
+  Ops().SetParentWindow(main, nullptr);
 }
 
 }  // namespace

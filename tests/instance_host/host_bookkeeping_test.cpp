@@ -1,6 +1,5 @@
 // The instance host's pure decisions, as tables.
 #include "host/host_bookkeeping.h"
-#include "host/registry.h"
 
 #include <gtest/gtest.h>
 

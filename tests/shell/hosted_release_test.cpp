@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "host/instance_host.h"
-#include "host/registry.h"
+#include "host/system_foreign_windows.h"
 #include "tests/standin/standin_control.h"
 #include "tests/support/test_support.h"
 
@@ -23,6 +25,23 @@ HWND MakePane() {
                          wc.hInstance, nullptr);
 }
 
+// The form's part played by two plain windows of this test: the main window and pane 1.
+class TwoWindowView final : public host::HostView {
+ public:
+  TwoWindowView(HWND main, HWND pane) : main_(main), pane_(pane) {}
+  void Render(host::HostSnapshot) override {}
+  HWND MainWindow() override { return main_; }
+  HWND Pane(int k) override { return k == 1 ? pane_ : nullptr; }
+  host::PaneSize PaneSizeOf() override { return {800, 600}; }
+  void LoadPanes() override {}
+  void HideMainWindow() override {}
+  void ShowMainWindow() override {}
+  void FirstUseNoticeAndEnd() override {}
+
+ private:
+  HWND main_, pane_;
+};
+
 bool IsBackOnDesktop(HWND w) {
   return GetAncestor(w, GA_PARENT) == GetDesktopWindow() && IsWindowVisible(w) && IsWindowEnabled(w);
 }
@@ -40,21 +59,28 @@ TEST(HostedRelease, HostedAndLoginWindowsGoBackToTheDesktopAndTheirClientsRun) {
   HWND login = standin::WindowFromLog(loginClient, second.pid(), "login");
   ASSERT_TRUE(hosted && login);
 
-  // Held the way the host holds them: children of our hidden windows, the hosted one
-  // disabled and hidden.
+  // Held by the host itself: the main window adopted into our hidden pane 1 (hidden with
+  // it), the login window embedded in our main window by a launch, and then disabled.
   HWND pane = MakePane(), main = MakePane();
-  SetParent(hosted, pane);
-  SetParent(login, main);
+  host::SystemForeignWindows windows;
+  TwoWindowView view(main, pane);
+  host::HostSettings settings;
+  settings.routeFilePath = hostedDir.path() + "\\route.dat";
+  settings.timings.visibilityLimitMs = 200;  // the pane stays hidden
+  settings.timings.avatarDelayMs = 0;
+  settings.timings.launchFirstWaitMs = 0;
+  host::InstanceHost instanceHost(windows, view, settings);
+  instanceHost.RunCycle();
+  ASSERT_EQ(instanceHost.Snapshot().hostedWindows, std::vector<HWND>{hosted});
+  std::thread launch([&] { instanceHost.RunLaunch(); });
+  const bool embedded = support::WaitFor([&] { return GetAncestor(login, GA_PARENT) == main; }, 5000);
   EnableWindow(hosted, FALSE);
-  ShowWindow(hosted, SW_HIDE);
   ASSERT_TRUE(support::WaitFor([&] { return GetAncestor(hosted, GA_PARENT) == pane && !IsWindowEnabled(hosted); }, 5000));
-  {
-    std::lock_guard<std::mutex> lock(host::Registry().listLock);
-    host::Registry().hostedWindows = {hosted};
-  }
-  host::Registry().loginWindow = login;
+  EXPECT_TRUE(embedded);
+  EXPECT_EQ(instanceHost.Snapshot().loginWindow, login);
 
-  host::ReleaseHostedWindows();
+  instanceHost.ReleaseHostedWindows();
+  launch.join();  // the stop ends the launch's wait for the login window to go
   EXPECT_TRUE(support::WaitFor([&] { return IsBackOnDesktop(hosted); }, 5000));
   EXPECT_TRUE(support::WaitFor([&] { return IsBackOnDesktop(login); }, 5000));
   // Our windows going away now no longer takes the clients' windows with them.

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,23 +13,21 @@
 
 namespace {
 
-using KeyEvent = std::array<int, 3>;  // modifier, key, action
-struct MouseEvent {
-  int button;
-  int action;
-  Text pointText;
-};
+using KeyValues = std::array<int, 3>;  // modifier, key, action as their mapping values
 
-std::vector<KeyEvent> firstKeys, secondKeys;
-std::vector<MouseEvent> firstMice, secondMice;
+std::vector<KeyValues> firstKeys, secondKeys;
+std::vector<util::MouseEvent> firstMice, secondMice;
 std::vector<std::string> rawKeys;  // vk/flags as the system delivered them, for messages
 int witnessButtonUps = 0;
 
 bool IsTestKey(int key) { return key == VK_LMENU || key == 'A'; }
-void FirstKeyHandler(int m, int k, int a) { if (IsTestKey(k)) firstKeys.push_back({m, k, a}); }
-void SecondKeyHandler(int m, int k, int a) { if (IsTestKey(k)) secondKeys.push_back({m, k, a}); }
-void FirstMouseHandler(int b, int a, const Text& p) { firstMice.push_back({b, a, p}); }
-void SecondMouseHandler(int b, int a, const Text& p) { secondMice.push_back({b, a, p}); }
+KeyValues ValuesOf(const util::KeyEvent& e) {
+  return {static_cast<int>(e.modifier), e.key, static_cast<int>(e.action)};
+}
+void FirstKeyHandler(const util::KeyEvent& e) { if (IsTestKey(e.key)) firstKeys.push_back(ValuesOf(e)); }
+void SecondKeyHandler(const util::KeyEvent& e) { if (IsTestKey(e.key)) secondKeys.push_back(ValuesOf(e)); }
+void FirstMouseHandler(const util::MouseEvent& e) { firstMice.push_back(e); }
+void SecondMouseHandler(const util::MouseEvent& e) { secondMice.push_back(e); }
 
 // Independent observers installed straight through the system.
 LRESULT CALLBACK RawKeyboardProc(int code, WPARAM w, LPARAM l) noexcept {
@@ -75,9 +72,9 @@ void SendMouse(DWORD flags, LONG dx = 0, LONG dy = 0) {
   EXPECT_EQ(SendInput(1, &in, sizeof in), 1u);
 }
 
-bool HasButtonEvent(const std::vector<MouseEvent>& events, int button, int action) {
-  for (const MouseEvent& e : events) {
-    if (e.button == button && e.action == action) return true;
+bool HasButtonEvent(const std::vector<util::MouseEvent>& events, int button, int action) {
+  for (const util::MouseEvent& e : events) {
+    if (static_cast<int>(e.button) == button && static_cast<int>(e.action) == action) return true;
   }
   return false;
 }
@@ -112,14 +109,14 @@ TEST(KeyboardState, StepTable) {
       {'C', 34, true, 0, 1},
       {VK_RCONTROL, 0x81, true, 0, 2},
   };
-  int modifier = 0;
+  util::Modifier modifier = util::Modifier::kNone;
   int i = 0;
   for (const Step& s : steps) {
     const util::KeyboardEventValues v = util::StepKeyboardState(modifier, s.key, s.flags);
     EXPECT_EQ(v.report, s.report) << "step " << i;
-    EXPECT_EQ(v.modifier, s.modifier) << "step " << i;
+    EXPECT_EQ(static_cast<int>(v.modifier), s.modifier) << "step " << i;
     if (s.report) {
-      EXPECT_EQ(v.action, s.action) << "step " << i;
+      EXPECT_EQ(static_cast<int>(v.action), s.action) << "step " << i;
     }
     modifier = v.modifier;
     ++i;
@@ -147,18 +144,12 @@ TEST(MouseMapping, MessagesToButtonAndAction) {
   };
   for (const Row& r : rows) {
     const util::MouseEventValues v = util::MapMouseMessage(r.message, r.mouseData);
-    EXPECT_EQ(v.button, r.button) << r.message << " " << std::hex << r.mouseData;
-    EXPECT_EQ(v.action, r.action) << r.message << " " << std::hex << r.mouseData;
+    EXPECT_EQ(static_cast<int>(v.button), r.button) << r.message << " " << std::hex << r.mouseData;
+    EXPECT_EQ(static_cast<int>(v.action), r.action) << r.message << " " << std::hex << r.mouseData;
   }
 }
 
-TEST(MouseMapping, PointText) {
-  EXPECT_EQ(util::MakePointText(0, 0, 0), "0|0,0");
-  EXPECT_EQ(util::MakePointText(1312034, 640, 480), "1312034|640,480");
-  EXPECT_EQ(util::MakePointText(-2, -15, 7), "-2|-15,7");
-}
-
-// All keyboard checks in one test: the keyboard hook cannot be removed.
+// All keyboard checks in one test, removal last.
 // SendInput marks its keys injected (flags 0x10, 0x90 released). Under Wine the keys made
 // while Alt is down carry no Alt-down flag, so all four reach the handler. Windows adds
 // the Alt-down flag (0x30), and by design such injected keys are ignored there: on Windows
@@ -180,10 +171,25 @@ TEST(InputHooks, KeyboardHookSeesAltA) {
   std::string seen;
   for (const std::string& r : rawKeys) seen += r + " ";
   ASSERT_TRUE(arrived) << "delivered (vk/flags): " << seen;
-  const std::vector<KeyEvent> expected = {
+  const std::vector<KeyValues> expected = {
       {18, 164, 1}, {18, 65, 1}, {18, 65, 2}, {0, 164, 2}};
   EXPECT_EQ(firstKeys, expected) << "delivered (vk/flags): " << seen;
   EXPECT_TRUE(secondKeys.empty());
+
+  // Removed, the hook reports nothing more; installed again, it takes the new handler.
+  ASSERT_TRUE(util::RemoveKeyboardHook());
+  EXPECT_FALSE(util::RemoveKeyboardHook());
+  firstKeys.clear();
+  util::InstallKeyboardHook(SecondKeyHandler);
+  std::thread again = std::thread([] {
+    SendKey('A', false);
+    SendKey('A', true);
+  });
+  const bool arrivedAgain = PumpUntil([] { return secondKeys.size() >= 2; });
+  again.join();
+  EXPECT_TRUE(arrivedAgain);
+  EXPECT_TRUE(firstKeys.empty());
+  util::RemoveKeyboardHook();
 }
 
 class MouseHookTest : public ::testing::Test {
@@ -223,15 +229,14 @@ TEST_F(MouseHookTest, ClickAndMoveReachTheFirstHandler) {
   util::InstallMouseHook(FirstMouseHandler);
   util::InstallMouseHook(SecondMouseHandler);  // ignored
   ASSERT_TRUE(ClickAndPumpUntil([] { return HasButtonEvent(firstMice, 1, 2); }));
-  const MouseEvent* down = nullptr;
-  for (const MouseEvent& e : firstMice) {
-    if (e.button == 1 && e.action == 1) down = &e;
+  const util::MouseEvent* down = nullptr;
+  for (const util::MouseEvent& e : firstMice) {
+    if (e.button == util::MouseButton::kLeft && e.action == util::MouseAction::kPress) down = &e;
   }
   ASSERT_NE(down, nullptr) << "press missing before release";
-  char expected[64];
-  std::snprintf(expected, sizeof expected, "%d|250,250",
-                static_cast<int>(reinterpret_cast<INT_PTR>(window_)));
-  EXPECT_EQ(down->pointText, expected);
+  EXPECT_EQ(down->windowUnderPointer, window_);
+  EXPECT_EQ(down->point.x, 250);
+  EXPECT_EQ(down->point.y, 250);
 
   // A move calls the handler too, with no button and no action.
   firstMice.clear();
@@ -239,8 +244,8 @@ TEST_F(MouseHookTest, ClickAndMoveReachTheFirstHandler) {
   const bool moved = PumpUntil([] { return !firstMice.empty(); });
   mover.join();
   ASSERT_TRUE(moved);
-  EXPECT_EQ(firstMice[0].button, 0);
-  EXPECT_EQ(firstMice[0].action, 0);
+  EXPECT_EQ(firstMice[0].button, util::MouseButton::kNone);
+  EXPECT_EQ(firstMice[0].action, util::MouseAction::kNone);
   EXPECT_TRUE(secondMice.empty());
 }
 

@@ -1,9 +1,9 @@
 #pragma once
-// Small shared pieces of the launch, the adoption cycle and the input handlers.
+// What identifies the client's windows, and how handles are written as numbers.
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
+#include <string>
 
 #include "util/text.h"
 
@@ -13,6 +13,7 @@ constexpr const char* kWeChatTitle = "微信";
 constexpr const char* kLoginWindowClass = "WeChatLoginWndForPC";
 constexpr const char* kMainWindowClass = "WeChatMainWndForPC";
 constexpr const char* kAlertWindowClass = "AlertDialog";
+constexpr const char* kDefaultWeChatPath = "C:\\Program Files (x86)\\Tencent\\WeChat\\WeChat.exe";
 
 // Handles are 32-bit values handled as signed integers; a search result counts as found
 // when it is greater than 0.
@@ -20,12 +21,10 @@ inline std::int32_t HandleValue(HWND window) {
   return static_cast<std::int32_t>(reinterpret_cast<std::intptr_t>(window));
 }
 inline bool Found(HWND window) { return HandleValue(window) > 0; }
-
-// Counts adoptions since the process started; a launch worker compares it with the
-// value it saw at its start to notice that a client logged in without a login window.
-extern std::atomic<unsigned> adoptionSerial;
-
-HWND MainWindowHandle();
-HWND HostWindowHandle(int k);  // 1..6
+inline HWND HandleFromValue(long long value) {
+  return reinterpret_cast<HWND>(static_cast<std::intptr_t>(static_cast<std::int32_t>(value)));
+}
+// Decimal text of a handle, as the liveness test writes it.
+inline Text HandleText(HWND window) { return std::to_string(HandleValue(window)); }
 
 }  // namespace host

@@ -1,0 +1,42 @@
+// The host's life: the first tab, the set-up of the panes and the monitor, and the end.
+#include "host/instance_host.h"
+
+#include <utility>
+
+#include "util/log.h"
+
+namespace host {
+
+InstanceHost::InstanceHost(ForeignWindows& windows, HostView& view, HostSettings settings)
+    : windows_(windows), view_(view), settings_(std::move(settings)) {}
+
+InstanceHost::~InstanceHost() { monitor_.Stop(); }
+
+void InstanceHost::Render() { view_.Render(model_.Snapshot()); }
+
+void InstanceHost::CreateFirstTab() {
+  if (model_.AppendTab()) Render();
+}
+
+void InstanceHost::Start() {
+  view_.LoadPanes();
+  const HostTimings& t = settings_.timings;
+  const bool started = monitor_.Start(
+      t.panesSettleMs,
+      [this] {
+        model_.SetAllTabsEnabled(true);
+        Render();
+      },
+      [this] { RunCycle(); }, t.cyclePauseMs);
+  if (started) {
+    util::LogInfo("host: panes loaded, monitor started");
+  } else {
+    util::LogWarning("host: the monitor did not start");
+  }
+}
+
+void InstanceHost::StopAdoption() { monitor_.Stop(); }
+
+void InstanceHost::ForgetInstances() { model_.Forget(); }
+
+}  // namespace host

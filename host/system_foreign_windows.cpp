@@ -1,0 +1,288 @@
+// The instance host's only contact with foreign windows and processes: each operation is
+// one or two platform calls with fixed arguments. A failed call is logged with its error.
+#include "host/system_foreign_windows.h"
+
+#include <psapi.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "host/avatar.h"
+#include "host/client_windows.h"
+#include "util/delay.h"
+#include "util/files.h"
+#include "util/log.h"
+#include "util/process.h"
+#include "util/unique_resource.h"
+
+namespace host {
+namespace {
+
+constexpr DWORD kInputIdleWaitMs = 1000;
+constexpr DWORD kExePathBufferBytes = 1024;
+
+const char* OptionalText(const Text& text) { return text.empty() ? nullptr : text.c_str(); }
+
+Text WindowTitle(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  if (length <= 0) return Text();
+  std::vector<wchar_t> buffer(static_cast<std::size_t>(length) + 1, L'\0');
+  const int copied = GetWindowTextW(window, buffer.data(), length + 1);
+  if (copied <= 0) return Text();
+  const auto* first = reinterpret_cast<const std::uint8_t*>(buffer.data());
+  Bytes utf16(first, first + static_cast<std::size_t>(copied) * sizeof(wchar_t));
+  return util::Utf16ToGbk(utf16);
+}
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM list) noexcept {
+  try {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+  } catch (...) {
+    // Out of memory: the windows collected so far are still searched.
+    util::LogCaughtException("CollectTopLevel");
+  }
+  return TRUE;  // the enumeration always runs to the end
+}
+
+}  // namespace
+
+struct SystemForeignWindows::EnableQueue {
+  std::mutex lock;
+  std::condition_variable wake;
+  std::map<HWND, bool> wanted;  // window -> latest state asked for, not yet applied
+  HWND applying = nullptr;      // the window whose EnableWindow call is under way
+  bool stopping = false;
+};
+
+namespace {
+void RunEnabler(const std::shared_ptr<SystemForeignWindows::EnableQueue>& queue) noexcept;
+}  // namespace
+
+SystemForeignWindows::SystemForeignWindows() : enableQueue_(std::make_shared<EnableQueue>()) {
+  try {
+    std::thread([queue = enableQueue_] { RunEnabler(queue); }).detach();
+  } catch (...) {
+    util::LogCaughtException("starting the enabling helper");
+  }
+}
+
+SystemForeignWindows::~SystemForeignWindows() {
+  {
+    std::lock_guard<std::mutex> guard(enableQueue_->lock);
+    enableQueue_->stopping = true;
+  }
+  enableQueue_->wake.notify_all();
+}
+
+namespace {
+void RunEnabler(const std::shared_ptr<SystemForeignWindows::EnableQueue>& queue) noexcept {
+  try {
+    std::unique_lock<std::mutex> lock(queue->lock);
+    for (;;) {
+      queue->wake.wait(lock, [&] { return queue->stopping || !queue->wanted.empty(); });
+      if (queue->stopping) return;
+      const auto next = queue->wanted.begin();
+      const HWND window = next->first;
+      const bool enable = next->second;
+      queue->wanted.erase(next);
+      queue->applying = window;
+      lock.unlock();
+      // Never hold the lock while the client is called: the guard may ask again meanwhile.
+      if (IsWindow(window)) EnableWindow(window, enable ? TRUE : FALSE);
+      lock.lock();
+      queue->applying = nullptr;
+    }
+  } catch (...) {
+    util::LogCaughtException("the enabling helper");
+  }
+}
+}  // namespace
+
+HWND SystemForeignWindows::FindWindowByClassTitle(HWND parent, HWND after, const Text& className,
+                                                  const Text& title) {
+  return FindWindowExA(parent, after, OptionalText(className), OptionalText(title));
+}
+
+bool SystemForeignWindows::HasChild(HWND window) {
+  return FindWindowByClassTitle(window, nullptr, Text(), Text()) != nullptr;
+}
+
+Text SystemForeignWindows::GetWindowExePath(HWND window) {
+  DWORD processId = 0;
+  if (GetWindowThreadProcessId(window, &processId) == 0) return Text();
+  util::UniqueHandle process(OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId));
+  if (!process) {
+    util::LogLastError("OpenProcess");
+    return Text();
+  }
+  char buffer[kExePathBufferBytes] = {};
+  const DWORD length = GetModuleFileNameExA(process.get(), nullptr, buffer, sizeof buffer);
+  if (length == 0) {
+    util::LogLastError("GetModuleFileNameExA");
+    return Text();
+  }
+  return util::Trim(Text(buffer, length < sizeof buffer ? length : sizeof buffer - 1));
+}
+
+HWND SystemForeignWindows::SetParentWindow(HWND child, HWND newParent) {
+  HWND previous = SetParent(child, newParent);
+  if (previous == nullptr) util::LogLastError("SetParent");
+  return previous;
+}
+
+bool SystemForeignWindows::MoveWindowKeep(HWND window, int x, int y, int width, int height) {
+  RECT rect = {};
+  if (!GetWindowRect(window, &rect)) util::LogLastError("GetWindowRect");
+  if (width < 0) width = rect.right - rect.left;
+  if (height < 0) height = rect.bottom - rect.top;
+  if (MoveWindow(window, x, y, width, height, TRUE)) return true;
+  util::LogLastError("MoveWindow");
+  return false;
+}
+
+bool SystemForeignWindows::MoveWindowAsync(HWND window, int x, int y, int width, int height) {
+  if (width < 0 || height < 0) {
+    RECT rect = {};
+    if (!GetWindowRect(window, &rect)) {
+      util::LogLastError("GetWindowRect");
+      return false;
+    }
+    if (width < 0) width = rect.right - rect.left;
+    if (height < 0) height = rect.bottom - rect.top;
+  }
+  // SWP_ASYNCWINDOWPOS posts the change to the window's own thread instead of waiting
+  // for it; otherwise the same values as MoveWindow with repaint.
+  if (SetWindowPos(window, nullptr, x, y, width, height,
+                   SWP_NOZORDER | SWP_NOACTIVATE | SWP_ASYNCWINDOWPOS)) {
+    return true;
+  }
+  util::LogLastError("SetWindowPos");
+  return false;
+}
+
+void SystemForeignWindows::EnableWindowAsync(HWND window, bool enable) {
+  EnableQueue& queue = *enableQueue_;
+  std::lock_guard<std::mutex> guard(queue.lock);
+  // While a change is queued or being applied the window's state says nothing yet: the
+  // latest wish is queued and applied after it.
+  if (queue.applying != window && queue.wanted.count(window) == 0) {
+    // Reading the enabled state asks nothing of the client.
+    if ((IsWindowEnabled(window) != FALSE) == enable) return;
+  }
+  queue.wanted[window] = enable;
+  queue.wake.notify_one();
+}
+
+void SystemForeignWindows::EnableWindowNow(HWND window, bool enable) {
+  EnableWindow(window, enable ? TRUE : FALSE);
+}
+
+void SystemForeignWindows::ShowWindowNormal(HWND window) { ShowWindow(window, SW_SHOWNORMAL); }
+
+void SystemForeignWindows::ShowWindowNoActivateAsync(HWND window) {
+  if (!ShowWindowAsync(window, SW_SHOWNA)) util::LogLastError("ShowWindowAsync");
+}
+
+bool SystemForeignWindows::IsVisible(HWND window) { return IsWindowVisible(window) != FALSE; }
+bool SystemForeignWindows::Exists(HWND window) { return IsWindow(window) != FALSE; }
+bool SystemForeignWindows::IsEnabled(HWND window) { return IsWindowEnabled(window) != FALSE; }
+HWND SystemForeignWindows::ParentOf(HWND window) { return GetAncestor(window, GA_PARENT); }
+
+HWND SystemForeignWindows::WindowUnderCursor() {
+  POINT point = {};
+  if (!GetCursorPos(&point)) {
+    util::LogLastError("GetCursorPos");
+    return nullptr;
+  }
+  return WindowFromPoint(point);
+}
+
+Offset SystemForeignWindows::CursorOffsetInWindow(HWND window) {
+  POINT point = {};
+  RECT rect = {};
+  GetCursorPos(&point);
+  GetWindowRect(window, &rect);
+  return Offset{point.x - rect.left, point.y - rect.top};
+}
+
+DWORD SystemForeignWindows::ProcessIdOfWindow(HWND window) {
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  return processId;
+}
+
+DWORD SystemForeignWindows::ThreadIdOfWindow(HWND window) {
+  return GetWindowThreadProcessId(window, nullptr);
+}
+
+bool SystemForeignWindows::EndProcess(DWORD processId) {
+  if (processId == 0) return false;
+  util::UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, processId));
+  if (!process) {
+    util::LogLastError("OpenProcess(PROCESS_TERMINATE)");
+    return false;
+  }
+  // Does not wait for the process to end.
+  if (TerminateProcess(process.get(), 0)) return true;
+  util::LogLastError("TerminateProcess");
+  return false;
+}
+
+bool SystemForeignWindows::ProgramExists(const Text& path) { return util::FileExists(path); }
+
+bool SystemForeignWindows::RunProgram(const Text& commandLine) {
+  // No application name: the unchanged command line names the program. A client that never
+  // becomes input-idle costs one second, no more.
+  return util::StartProgram(Text(), commandLine, kInputIdleWaitMs);
+}
+
+HWND SystemForeignWindows::FindWindowByHandleOrTitle(const Text& text) {
+  // An empty text holds no number and would be "contained" in every title.
+  if (text.empty()) return nullptr;
+  HWND candidate = HandleFromValue(util::TextToInteger(text));
+  WINDOWINFO info = {};
+  info.cbSize = sizeof info;
+  if (candidate != nullptr && GetWindowInfo(candidate, &info)) return candidate;
+
+  // Snapshot first: the callback stays trivial, and titles are read (and messages
+  // handled) outside the enumeration.
+  std::vector<HWND> windows;
+  EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&windows));
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    if (i > 0) util::ProcessPendingMessages();
+    if (util::FindText(WindowTitle(windows[i]), text) != Text::npos) return windows[i];
+  }
+  return nullptr;
+}
+
+HWND SystemForeignWindows::ActivateWindow(HWND window) {
+  const DWORD current = GetCurrentThreadId();
+  const DWORD target = GetWindowThreadProcessId(window, nullptr);
+  AttachThreadInput(target, current, TRUE);
+  HWND result = SetActiveWindow(window);
+  AttachThreadInput(target, current, FALSE);
+  return result;
+}
+
+bool SystemForeignWindows::IsHung(HWND window) { return IsHungAppWindow(window) != FALSE; }
+
+bool SystemForeignWindows::AttachInput(DWORD fromThread, DWORD toThread, bool attach) {
+  if (AttachThreadInput(fromThread, toThread, attach ? TRUE : FALSE)) return true;
+  util::LogLastError("AttachThreadInput");
+  return false;
+}
+
+Bytes SystemForeignWindows::CaptureAvatar(HWND window) { return host::CaptureAvatar(window); }
+
+void SystemForeignWindows::TrimWorkingSet() {
+  // Minimum and maximum both (SIZE_T)-1: trim the working set as far as possible.
+  if (!SetProcessWorkingSetSize(GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1))) {
+    util::LogLastError("SetProcessWorkingSetSize");
+  }
+}
+
+}  // namespace host
