@@ -12,6 +12,7 @@
 #include "app/main_form.h"
 #include "app/program_state.h"
 #include "app/shortcut_rules.h"
+#include "util/com_dispatch.h"
 #include "util/log.h"
 #include "util/unique_resource.h"
 
@@ -31,55 +32,6 @@ struct LocalMemoryTraits {
   static void Close(Handle h) noexcept { ::LocalFree(h); }
 };
 using UniqueLocal = util::UniqueResource<LocalMemoryTraits>;
-
-// A BSTR owner for the dispatch calls.
-class Bstr {
- public:
-  explicit Bstr(const Text& text) : value_(SysAllocString(util::Widen(text).c_str())) {}
-  ~Bstr() { SysFreeString(value_); }
-  Bstr(const Bstr&) = delete;
-  Bstr& operator=(const Bstr&) = delete;
-  BSTR get() const { return value_; }
-
- private:
-  BSTR value_;
-};
-
-HRESULT Invoke(IDispatch* object, const wchar_t* member, WORD kind, VARIANT* argument,
-               VARIANT* result) {
-  DISPID id = 0;
-  LPOLESTR name = const_cast<LPOLESTR>(member);
-  HRESULT hr = object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
-  if (FAILED(hr)) return hr;
-  DISPID putId = DISPID_PROPERTYPUT;
-  DISPPARAMS params{};
-  if (argument) {
-    params.rgvarg = argument;
-    params.cArgs = 1;
-  }
-  if (kind == DISPATCH_PROPERTYPUT) {
-    params.rgdispidNamedArgs = &putId;
-    params.cNamedArgs = 1;
-  }
-  return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params, result, nullptr, nullptr);
-}
-
-HRESULT PutText(IDispatch* object, const wchar_t* property, const Text& value) {
-  Bstr text(value);
-  VARIANT argument;
-  VariantInit(&argument);
-  argument.vt = VT_BSTR;
-  argument.bstrVal = text.get();
-  return Invoke(object, property, DISPATCH_PROPERTYPUT, &argument, nullptr);
-}
-
-HRESULT PutInteger(IDispatch* object, const wchar_t* property, int value) {
-  VARIANT argument;
-  VariantInit(&argument);
-  argument.vt = VT_I4;
-  argument.lVal = value;
-  return Invoke(object, property, DISPATCH_PROPERTYPUT, &argument, nullptr);
-}
 
 // The coclass "WshShell" of the script host's type library; its ProgID when the library
 // cannot be read.
@@ -184,14 +136,14 @@ bool CreateDesktopShortcut(const Text& name, const Text& target, const Text& arg
     return false;
   }
 
-  Bstr file(shortcutFile);
+  util::Bstr file(shortcutFile);
   VARIANT argument;
   VariantInit(&argument);
   argument.vt = VT_BSTR;
   argument.bstrVal = file.get();
   VARIANT result;
   VariantInit(&result);
-  HRESULT hr = Invoke(shell.get(), L"CreateShortcut", DISPATCH_METHOD, &argument, &result);
+  HRESULT hr = util::InvokeByName(shell.get(), L"CreateShortcut", DISPATCH_METHOD, &argument, 1, &result);
   shell.reset();
   util::ComPtr<IDispatch> shortcut;
   if (SUCCEEDED(hr) && result.vt == VT_DISPATCH && result.pdispVal) {
@@ -204,14 +156,14 @@ bool CreateDesktopShortcut(const Text& name, const Text& target, const Text& arg
 
   // The property writes and the save are not checked beyond the target: a shell that
   // rejects one value (a window style of 0, say) still gets the others.
-  if (SUCCEEDED(PutText(shortcut.get(), L"TargetPath", target))) {
-    PutText(shortcut.get(), L"WorkingDirectory", workingDirectory);
-    PutText(shortcut.get(), L"IconLocation", ShortcutIconLocation(target, iconLocation));
-    PutInteger(shortcut.get(), L"WindowStyle", windowStyle);
-    PutText(shortcut.get(), L"Description", description);
-    PutText(shortcut.get(), L"Arguments", arguments);
-    PutText(shortcut.get(), L"Hotkey", hotkey);
-    Invoke(shortcut.get(), L"Save", DISPATCH_METHOD, nullptr, nullptr);
+  if (SUCCEEDED(util::PutText(shortcut.get(), L"TargetPath", target))) {
+    util::PutText(shortcut.get(), L"WorkingDirectory", workingDirectory);
+    util::PutText(shortcut.get(), L"IconLocation", ShortcutIconLocation(target, iconLocation));
+    util::PutInteger(shortcut.get(), L"WindowStyle", windowStyle);
+    util::PutText(shortcut.get(), L"Description", description);
+    util::PutText(shortcut.get(), L"Arguments", arguments);
+    util::PutText(shortcut.get(), L"Hotkey", hotkey);
+    util::InvokeByName(shortcut.get(), L"Save", DISPATCH_METHOD, nullptr, 0, nullptr);
   }
   return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 // Files carried in the executable (resources/tandrel.rc).
+#include "util/resources.h"
 #include "util/text.h"
 
 namespace app {
@@ -10,6 +11,6 @@ constexpr int kTaoPictureId = 202;      // RCDATA: 60x60 PNG, red rounded square
 constexpr int kProgramIconFileId = 203; // RCDATA: the 9662-byte icon file
 
 // The bytes of an RCDATA resource of the running executable; empty when it is missing.
-Bytes LoadResourceBytes(int id);
+inline Bytes LoadResourceBytes(int id) { return util::LoadRcData(id); }
 
 }  // namespace app

@@ -3,14 +3,12 @@
 namespace app {
 namespace {
 
-bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-
 // Last position of `c` that starts a character: a GBK trail byte may equal "\" (0x5C).
 std::size_t LastCharacter(const Text& text, char c, std::size_t from = 0) {
   std::size_t found = Text::npos;
   for (std::size_t i = from; i < text.size(); ++i) {
     if (text[i] == c) found = i;
-    if (IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ++i;
+    if (util::IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size()) ++i;
   }
   return found;
 }

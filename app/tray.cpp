@@ -25,8 +25,6 @@ constexpr char kTrayTip[] = "Tandrel";
 util::UniqueIcon shownIcon;  // the icon the shell currently shows for us
 bool iconShown = false;
 
-bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-
 std::uint32_t Little(const Bytes& b, std::size_t at, int size) {
   std::uint32_t value = 0;
   for (int i = size - 1; i >= 0; --i) value = (value << 8) | b[at + i];
@@ -40,7 +38,7 @@ Text CutTrayTip(const Text& tip) {
   // Walk whole characters so the cut never splits a two-byte one.
   std::size_t end = 0;
   while (end < kTipBytes) {
-    std::size_t step = (IsLeadByte(static_cast<unsigned char>(tip[end])) && end + 1 < tip.size()) ? 2 : 1;
+    std::size_t step = (util::IsLeadByte(static_cast<unsigned char>(tip[end])) && end + 1 < tip.size()) ? 2 : 1;
     if (end + step > kTipBytes) break;
     end += step;
   }

@@ -4,16 +4,22 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <winhttp.h>  // the SECURITY_FLAG_ names only: the request object is late-bound
 
+#include "util/com_dispatch.h"
+#include "util/log.h"
 #include "util/unique_resource.h"
 
 namespace http {
 namespace {
 
 constexpr long kTimeoutMilliseconds = 15000;
+// WinHttpRequestOption_SslErrorIgnoreFlags; its header (httprequest.h) is not in MinGW.
 constexpr long kOptionSslErrorIgnoreFlags = 4;
-// Unknown authority, wrong usage, invalid common name, invalid date.
-constexpr long kIgnoreCertificateErrors = 0x3300;
+constexpr long kIgnoreCertificateErrors = SECURITY_FLAG_IGNORE_UNKNOWN_CA | SECURITY_FLAG_IGNORE_CERT_WRONG_USAGE |
+                                          SECURITY_FLAG_IGNORE_CERT_CN_INVALID |
+                                          SECURITY_FLAG_IGNORE_CERT_DATE_INVALID;
+static_assert(kIgnoreCertificateErrors == 0x3300, "the four certificate errors the request ignores");
 
 const char kHeaderLinesBeforeReferer[] = "Accept: */*\r\nReferer: ";
 const char kHeaderLinesAfterReferer[] =
@@ -60,38 +66,40 @@ class Arguments {
   std::vector<VARIANT> values_;
 };
 
+// A failed call is logged by InvokeByName with the member's name.
 HRESULT Invoke(IDispatch* object, const wchar_t* member, WORD flags, const Arguments& arguments,
                VARIANT* result) noexcept {
-  DISPID id = 0;
-  LPOLESTR name = const_cast<LPOLESTR>(member);
-  HRESULT hr = object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id);
-  if (FAILED(hr)) return hr;
   std::vector<VARIANT> values;
   try {
     values = arguments.Reversed();
   } catch (...) {
+    util::LogCaughtException("http::Invoke (arguments)");
     return E_OUTOFMEMORY;
   }
-  DISPPARAMS params{};
-  params.rgvarg = values.empty() ? nullptr : values.data();
-  params.cArgs = static_cast<UINT>(values.size());
-  DISPID namedPut = DISPID_PROPERTYPUT;
-  if (flags & DISPATCH_PROPERTYPUT) {
-    params.rgdispidNamedArgs = &namedPut;
-    params.cNamedArgs = 1;
-  }
-  return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, nullptr);
+  return util::InvokeByName(object, member, flags, values.empty() ? nullptr : values.data(),
+                            static_cast<UINT>(values.size()), result);
 }
 
 Bytes CopySafeArrayBytes(const VARIANT& body) {
-  if (body.vt != (VT_ARRAY | VT_UI1) || body.parray == nullptr) return {};
+  if (body.vt != (VT_ARRAY | VT_UI1) || body.parray == nullptr) {
+    util::LogWarning("the response body is no byte array (variant type %u)", static_cast<unsigned>(body.vt));
+    return {};
+  }
   SAFEARRAY* array = body.parray;
   LONG lower = 0, upper = -1;
-  if (FAILED(::SafeArrayGetLBound(array, 1, &lower)) || FAILED(::SafeArrayGetUBound(array, 1, &upper)))
+  HRESULT hr = ::SafeArrayGetLBound(array, 1, &lower);
+  if (SUCCEEDED(hr)) hr = ::SafeArrayGetUBound(array, 1, &upper);
+  if (FAILED(hr)) {
+    util::LogFailure("SafeArrayGetBound", hr);
     return {};
+  }
   if (upper < lower) return {};
   void* data = nullptr;
-  if (FAILED(::SafeArrayAccessData(array, &data))) return {};
+  hr = ::SafeArrayAccessData(array, &data);
+  if (FAILED(hr)) {
+    util::LogFailure("SafeArrayAccessData", hr);
+    return {};
+  }
   const auto* first = static_cast<const std::uint8_t*>(data);
   Bytes bytes(first, first + (static_cast<std::size_t>(upper - lower) + 1));
   ::SafeArrayUnaccessData(array);
@@ -100,13 +108,21 @@ Bytes CopySafeArrayBytes(const VARIANT& body) {
 
 Bytes Exchange(const Text& address) {
   CLSID clsid;
-  if (FAILED(::CLSIDFromProgID(L"WinHttp.WinHttpRequest.5.1", &clsid))) return {};
-  util::ComPtr<IDispatch> request;
-  if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
-                                request.put_void())))
+  HRESULT hr = ::CLSIDFromProgID(L"WinHttp.WinHttpRequest.5.1", &clsid);
+  if (FAILED(hr)) {
+    util::LogFailure("CLSIDFromProgID WinHttp.WinHttpRequest.5.1", hr);
     return {};
+  }
+  util::ComPtr<IDispatch> request;
+  hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                          request.put_void());
+  if (FAILED(hr)) {
+    util::LogFailure("CoCreateInstance WinHttp.WinHttpRequest.5.1", hr);
+    return {};
+  }
 
-  // The outcome of each call is not examined: a failed exchange simply leaves an empty body.
+  // The outcome of each call is not examined (each failure is logged): a failed exchange
+  // simply leaves an empty body.
   Invoke(request.get(), L"SetTimeouts", DISPATCH_METHOD,
          Arguments()
              .Long(kTimeoutMilliseconds)
@@ -149,9 +165,11 @@ std::vector<std::pair<Text, Text>> RequestHeaders(const Text& address) {
 Bytes SendHttpRequest(const Text& address) {
   // The apartment is this call's own: initialised here, uninitialised when it ends.
   util::ComApartment apartment(COINIT_APARTMENTTHREADED);
+  if (FAILED(apartment.result())) util::LogFailure("CoInitializeEx", apartment.result());
   try {
     return Exchange(address);
   } catch (...) {
+    util::LogCaughtException("SendHttpRequest");
     return {};
   }
 }

@@ -1,12 +1,18 @@
 #include "skin/skin_window.h"
 
+#include <dwmapi.h>  // the attribute names only: the function is looked up at run time
+
 #include <vector>
+
+#include "util/log.h"
 
 namespace skin {
 namespace {
 
 constexpr char kOriginalProc[] = "TandrelSkin.Proc";
 constexpr char kActiveFlag[] = "TandrelSkin.Active";
+// The caption icon is asked for without waiting on a window that does not answer.
+constexpr UINT kIconQueryTimeoutMs = 100;
 
 Skin activeSkin;
 HBRUSH faceBrush = nullptr;
@@ -92,8 +98,8 @@ CaptionLayout MeasureCaption(HWND window, const RECT& screen, int width, int cap
 
 HICON SmallIcon(HWND window) {
   DWORD_PTR icon = 0;
-  SendMessageTimeoutA(window, WM_GETICON, ICON_SMALL, 0, SMTO_ABORTIFHUNG, 100, &icon);
-  if (!icon) SendMessageTimeoutA(window, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, 100, &icon);
+  SendMessageTimeoutA(window, WM_GETICON, ICON_SMALL, 0, SMTO_ABORTIFHUNG, kIconQueryTimeoutMs, &icon);
+  if (!icon) SendMessageTimeoutA(window, WM_GETICON, ICON_BIG, 0, SMTO_ABORTIFHUNG, kIconQueryTimeoutMs, &icon);
   if (!icon) icon = GetClassLongPtrA(window, GCLP_HICONSM);
   if (!icon) icon = GetClassLongPtrA(window, GCLP_HICON);
   return reinterpret_cast<HICON>(icon);
@@ -214,12 +220,21 @@ LRESULT ControlColour(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   return reinterpret_cast<LRESULT>(field ? fieldBrush : faceBrush);
 }
 
+// Painting allocates (the caption's layout): a failure costs this frame's look, nothing else.
+void PaintFrameSafely(HWND window) noexcept {
+  try {
+    PaintFrame(window);
+  } catch (...) {
+    util::LogCaughtException("the skin's frame painting");
+  }
+}
+
 LRESULT CALLBACK SkinnedProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   switch (message) {
     case WM_NCACTIVATE: {
       SetPropA(window, kActiveFlag, wParam ? reinterpret_cast<HANDLE>(1) : nullptr);
       LRESULT result = CallOriginal(window, message, wParam, lParam);
-      PaintFrame(window);
+      PaintFrameSafely(window);
       return result;
     }
     case WM_NCPAINT:
@@ -233,7 +248,7 @@ LRESULT CALLBACK SkinnedProc(HWND window, UINT message, WPARAM wParam, LPARAM lP
     case WM_SIZE: {
       // The system draws parts of the caption directly while handling these.
       LRESULT result = CallOriginal(window, message, wParam, lParam);
-      if (IsWindow(window)) PaintFrame(window);
+      if (IsWindow(window)) PaintFrameSafely(window);
       return result;
     }
     case WM_CTLCOLORSTATIC:
@@ -261,9 +276,9 @@ void UseClassicFrame(HWND window) {
   auto set = reinterpret_cast<SetAttribute>(
       reinterpret_cast<void*>(GetProcAddress(dwm, "DwmSetWindowAttribute")));
   if (!set) return;
-  const DWORD kNcRenderingPolicy = 2;
-  const int kDisabled = 1;
-  set(window, kNcRenderingPolicy, &kDisabled, sizeof kDisabled);
+  const int policy = DWMNCRP_DISABLED;
+  const HRESULT hr = set(window, DWMWA_NCRENDERING_POLICY, &policy, sizeof policy);
+  if (FAILED(hr)) util::LogFailure("DwmSetWindowAttribute (rendering policy)", hr);
 }
 
 }  // namespace

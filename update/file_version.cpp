@@ -3,6 +3,10 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <vector>
+
+#include "util/log.h"
+#include "util/program_directory.h"
 
 namespace update {
 namespace {
@@ -10,13 +14,6 @@ namespace {
 void ReplaceAll(Text& text, const Text& from, const Text& to) {
   for (std::size_t at = text.find(from); at != Text::npos; at = text.find(from, at + to.size()))
     text.replace(at, from.size(), to);
-}
-
-Text OwnExecutablePath() {
-  char buffer[MAX_PATH * 2] = {};
-  DWORD length = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-  if (length == 0 || length >= sizeof buffer) return {};
-  return Text(buffer, length);
 }
 
 }  // namespace
@@ -44,16 +41,19 @@ Text ReadFileVersion(const Text& path, Text& error) {
     error = "当前文件名不符合规范";
     return {};
   }
-  const Text file = path.empty() ? OwnExecutablePath() : path;
+  const Text file = path.empty() ? util::ProgramFilePath() : path;
 
   DWORD handle = 0;
   DWORD size = ::GetFileVersionInfoSizeA(file.c_str(), &handle);
   if (size == 0 || static_cast<long>(size) < 0) {
+    // A missing file or one without a version resource: an ordinary answer.
+    util::Log(util::LogLevel::kDebug, "no version information in %s (error %lu)", file.c_str(), ::GetLastError());
     error = "GetFileVersionInfoSize（获取信息长度）失败";
     return {};
   }
   std::vector<char> info(size);
   if (!::GetFileVersionInfoA(file.c_str(), 0, size, info.data())) {
+    util::LogLastError("GetFileVersionInfoA");
     error = "GetFileVersionInfo（获取信息）失败";
     return {};
   }
@@ -61,6 +61,7 @@ Text ReadFileVersion(const Text& path, Text& error) {
   UINT translationLength = 0;
   if (!::VerQueryValueA(info.data(), "\\VarFileInfo\\Translation", &translation, &translationLength) ||
       translation == nullptr || translationLength < 4) {
+    util::LogWarning("%s has no version translation table", file.c_str());
     error = "VerQueryValue（查询Version）失败";
     return {};
   }

@@ -7,8 +7,6 @@
 namespace update {
 namespace {
 
-bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 Text UpperAscii(const Text& text) {
@@ -45,7 +43,7 @@ bool IsSafeRelativeName(const Text& name) {
   std::vector<Text> components(1);
   for (std::size_t i = 0; i < name.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (IsLeadByte(c)) {
+    if (util::IsLeadByte(c)) {
       // A two-byte character: its trail byte may look like a separator, it is not one.
       if (i + 1 >= name.size()) return false;
       components.back() += name.substr(i, 2);

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "util/log.h"
 #include "util/unique_resource.h"
 
 namespace updater {
@@ -23,12 +24,20 @@ struct InternetTraits {
 };
 using UniqueInternet = util::UniqueResource<InternetTraits>;
 
+// A failed WinHttp (or file) call: logged with its error, and the download fails.
+bool Failed(const char* call) {
+  util::LogLastError(call);
+  return false;
+}
+
 DWORD QueryStatus(HINTERNET request) {
   DWORD status = 0;
   DWORD size = sizeof status;
   if (!::WinHttpQueryHeaders(request, WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
-                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX))
+                             WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+    util::LogLastError("WinHttpQueryHeaders (status)");
     return 0;
+  }
   return status;
 }
 
@@ -53,8 +62,12 @@ bool Transfer(const Text& address, HANDLE file, const DownloadLimits& limits, co
   parts.dwHostNameLength = static_cast<DWORD>(-1);
   parts.dwUrlPathLength = static_cast<DWORD>(-1);
   parts.dwExtraInfoLength = static_cast<DWORD>(-1);
-  if (url.empty() || !::WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return false;
-  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) return false;
+  if (url.empty()) return false;
+  if (!::WinHttpCrackUrl(url.c_str(), 0, 0, &parts)) return Failed("WinHttpCrackUrl");
+  if (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS) {
+    util::LogWarning("not a web address: %s", address.c_str());
+    return false;
+  }
   const std::wstring host(parts.lpszHostName, parts.dwHostNameLength);
   std::wstring object(parts.lpszUrlPath, parts.dwUrlPathLength);
   if (parts.lpszExtraInfo) object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
@@ -62,19 +75,21 @@ bool Transfer(const Text& address, HANDLE file, const DownloadLimits& limits, co
 
   UniqueInternet session(::WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                        WINHTTP_NO_PROXY_BYPASS, 0));
-  if (!session) return false;
-  ::WinHttpSetTimeouts(session.get(), limits.connectTimeoutMs, limits.connectTimeoutMs, limits.connectTimeoutMs,
-                       limits.stallTimeoutMs);
+  if (!session) return Failed("WinHttpOpen");
+  if (!::WinHttpSetTimeouts(session.get(), limits.connectTimeoutMs, limits.connectTimeoutMs, limits.connectTimeoutMs,
+                            limits.stallTimeoutMs))
+    Failed("WinHttpSetTimeouts");  // the defaults then apply
   UniqueInternet connection(::WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));
-  if (!connection) return false;
+  if (!connection) return Failed("WinHttpConnect");
   const DWORD flags = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
   HINTERNET request = ::WinHttpOpenRequest(connection.get(), L"GET", object.c_str(), L"HTTP/1.1",
                                            WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES, flags);
-  if (!request) return false;
+  if (!request) return Failed("WinHttpOpenRequest");
   DownloadCancel own;  // when the caller gave none, the request is still closed on every path
   if (cancel == nullptr) cancel = &own;
   if (!cancel->Attach(request)) {
     ::WinHttpCloseHandle(request);
+    util::LogWarning("download of %s cancelled before it began", address.c_str());
     return false;
   }
   struct Detacher {
@@ -83,33 +98,54 @@ bool Transfer(const Text& address, HANDLE file, const DownloadLimits& limits, co
   } detacher{cancel};
 
   if (!::WinHttpAddRequestHeaders(request, kRangeHeader, static_cast<DWORD>(-1), WINHTTP_ADDREQ_FLAG_ADD))
-    return false;
-  if (!::WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0)) return false;
-  if (!::WinHttpReceiveResponse(request, nullptr)) return false;
+    return Failed("WinHttpAddRequestHeaders");
+  if (!::WinHttpSendRequest(request, WINHTTP_NO_ADDITIONAL_HEADERS, 0, WINHTTP_NO_REQUEST_DATA, 0, 0, 0))
+    return Failed("WinHttpSendRequest");
+  if (!::WinHttpReceiveResponse(request, nullptr)) return Failed("WinHttpReceiveResponse");
   const DWORD status = QueryStatus(request);
-  if (status < 200 || status > 299) return false;
+  if (status < 200 || status > 299) {
+    util::LogWarning("%s answered status %lu", address.c_str(), status);
+    return false;
+  }
   bool malformed = false;
   const std::int64_t total = QueryContentLength(request, malformed);
-  if (malformed) return false;
+  if (malformed) {
+    util::LogWarning("%s gave a Content-Length that is no number", address.c_str());
+    return false;
+  }
 
   std::vector<char> buffer(kReadChunk);
   std::int64_t received = 0;
   if (progress) progress(0, total);
   for (;;) {
-    if (cancel->Cancelled()) return false;
+    if (cancel->Cancelled()) {
+      util::LogWarning("download of %s cancelled after %lld bytes", address.c_str(), static_cast<long long>(received));
+      return false;
+    }
     DWORD read = 0;
     // The receive time-out bounds each read: a server that stops sending fails here.
-    if (!::WinHttpReadData(request, buffer.data(), kReadChunk, &read)) return false;
+    if (!::WinHttpReadData(request, buffer.data(), kReadChunk, &read)) return Failed("WinHttpReadData");
     if (read == 0) break;  // the body ended normally
     DWORD written = 0;
-    if (!::WriteFile(file, buffer.data(), read, &written, nullptr) || written != read) return false;
+    if (!::WriteFile(file, buffer.data(), read, &written, nullptr)) return Failed("WriteFile");
+    if (written != read) {
+      util::LogWarning("WriteFile wrote %lu of %lu bytes", written, read);
+      return false;
+    }
     received += read;
-    if (total >= 0 && received > total) return false;
+    if (total >= 0 && received > total) {
+      util::LogWarning("%s sent more than its Content-Length of %lld", address.c_str(), static_cast<long long>(total));
+      return false;
+    }
     if (progress) progress(received, total);
   }
-  if (received == 0) return false;
-  if (total >= 0 && received != total) return false;
-  return ::FlushFileBuffers(file) != FALSE;
+  if (received == 0 || (total >= 0 && received != total)) {
+    util::LogWarning("%s gave %lld bytes, expected %lld", address.c_str(), static_cast<long long>(received),
+                     static_cast<long long>(total));
+    return false;
+  }
+  if (!::FlushFileBuffers(file)) return Failed("FlushFileBuffers");
+  return true;
 }
 
 }  // namespace
@@ -159,14 +195,15 @@ bool DownloadToFile(const Text& address, const Text& path, const DownloadLimits&
   {
     util::UniqueHandle file(
         ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
+    if (!file) return Failed("CreateFileA (download)");
     try {
       complete = Transfer(address, file.get(), limits, progress, cancel);
     } catch (...) {
+      util::LogCaughtException("DownloadToFile");
       complete = false;
     }
   }
-  if (!complete) ::DeleteFileA(path.c_str());
+  if (!complete && !::DeleteFileA(path.c_str())) util::LogLastError("DeleteFileA (incomplete download)");
   return complete;
 }
 

@@ -2,13 +2,24 @@
 
 #include <windows.h>
 
+#include "util/files.h"
+#include "util/log.h"
+
 namespace updater {
 namespace {
 
-bool Exists(const Text& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
 bool Rename(const Text& from, const Text& to) {
-  return ::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+  util::LogLastError("MoveFileExA");
+  util::LogWarning("could not move %s to %s", from.c_str(), to.c_str());
+  return false;
+}
+
+void Delete(const Text& path) {
+  if (!::DeleteFileA(path.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
+    util::LogLastError("DeleteFileA");
+    util::LogWarning("%s stays behind", path.c_str());
+  }
 }
 
 struct Step {
@@ -24,7 +35,14 @@ void Undo(const Replacement& r, const Step& step) {
 
 // The old main program may take a moment to let go of its image after it ended.
 void DeleteBackup(const Text& backup) {
-  for (int attempt = 0; attempt < 10 && !::DeleteFileA(backup.c_str()); ++attempt) ::Sleep(300);
+  constexpr int kAttempts = 10;
+  constexpr DWORD kPauseMs = 300;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    if (::DeleteFileA(backup.c_str())) return;
+    ::Sleep(kPauseMs);
+  }
+  util::LogLastError("DeleteFileA");
+  util::LogWarning("the backup %s stays behind", backup.c_str());
 }
 
 }  // namespace
@@ -36,7 +54,7 @@ bool ReplaceFiles(const std::vector<Replacement>& replacements) {
   bool ok = true;
   for (std::size_t i = 0; i < replacements.size() && ok; ++i) {
     const Replacement& r = replacements[i];
-    if (Exists(r.target)) {
+    if (util::FileExists(r.target)) {
       ok = Rename(r.target, BackupPath(r.target));
       steps[i].hadOld = ok;
       if (!ok) break;
@@ -45,12 +63,14 @@ bool ReplaceFiles(const std::vector<Replacement>& replacements) {
     steps[i].placed = ok;
   }
   if (!ok) {
+    util::LogWarning("replacing the files failed: every old file is put back");
     for (std::size_t i = replacements.size(); i-- > 0;) Undo(replacements[i], steps[i]);
   }
   for (std::size_t i = 0; i < replacements.size(); ++i) {
-    ::DeleteFileA(replacements[i].downloaded.c_str());
+    Delete(replacements[i].downloaded);
     if (ok && steps[i].hadOld) DeleteBackup(BackupPath(replacements[i].target));
   }
+  if (ok) util::LogInfo("replaced %u files", static_cast<unsigned>(replacements.size()));
   return ok;
 }
 

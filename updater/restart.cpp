@@ -3,44 +3,36 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include "update/handoff_files.h"
 #include "update/safe_name.h"
+#include "util/files.h"
+#include "util/log.h"
 
 namespace updater {
-namespace {
-
-bool Exists(const Text& path) { return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-}  // namespace
 
 Text RestartProgramPath(const Text& directory) {
   char value[MAX_PATH * 2] = {};
-  DWORD length = ::GetPrivateProfileStringA("tysj", "yxmc", "", value, sizeof value,
-                                            (directory + "\\sdhwt.ini").c_str());
+  const Text iniPath = directory + "\\" + update::kHandoffIniFile;
+  DWORD length = ::GetPrivateProfileStringA(update::kHandoffIniSection, update::kHandoffIniKey, "", value,
+                                            sizeof value, iniPath.c_str());
   const Text name(value, length);
-  if (update::IsSafeFileName(directory, name) && Exists(directory + "\\" + name)) return directory + "\\" + name;
+  if (update::IsSafeFileName(directory, name) && util::FileExists(directory + "\\" + name))
+    return directory + "\\" + name;
   const Text converted = util::Utf8ToGbk(util::ToBytes(name));
-  if (update::IsSafeFileName(directory, converted) && Exists(directory + "\\" + converted))
+  if (update::IsSafeFileName(directory, converted) && util::FileExists(directory + "\\" + converted))
     return directory + "\\" + converted;
+  util::LogWarning("%s names no program to restart (%s=%s)", iniPath.c_str(), update::kHandoffIniKey, name.c_str());
   return {};
 }
 
 void RestartMainProgram(const Text& directory) {
   const Text path = RestartProgramPath(directory);
-  if (!path.empty()) ::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
-
-Text OwnDirectory() {
-  char buffer[MAX_PATH * 2] = {};
-  DWORD length = ::GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-  if (length == 0 || length >= sizeof buffer) return {};
-  // The last backslash that is not the trail byte of a two-byte character.
-  std::size_t slash = Text::npos;
-  for (DWORD i = 0; i < length; ++i) {
-    const unsigned char c = static_cast<unsigned char>(buffer[i]);
-    if (c >= 0x81 && c <= 0xFE) ++i;
-    else if (c == '\\') slash = i;
-  }
-  return slash == Text::npos ? Text() : Text(buffer, slash);
+  if (path.empty()) return;
+  util::LogInfo("restarting %s", path.c_str());
+  // ShellExecute reports failure as a value of 32 or less.
+  const auto result = reinterpret_cast<INT_PTR>(::ShellExecuteA(nullptr, "open", path.c_str(), nullptr, nullptr,
+                                                                SW_SHOWNORMAL));
+  if (result <= 32) util::LogFailure("ShellExecuteA open", static_cast<long>(result));
 }
 
 }  // namespace updater

@@ -7,6 +7,4 @@ namespace updater {
 Text RestartProgramPath(const Text& directory);
 // Opens that program with the shell's "open" verb in a normal window, if there is one.
 void RestartMainProgram(const Text& directory);
-// The directory of the running executable, without a trailing backslash.
-Text OwnDirectory();
 }  // namespace updater

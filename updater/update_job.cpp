@@ -6,6 +6,7 @@
 #include "update/file_version.h"
 #include "update/safe_name.h"
 #include "updater/install.h"
+#include "util/log.h"
 
 namespace updater {
 namespace {
@@ -21,13 +22,20 @@ bool MatchesExpectedVersion(const Text& path, const Text& expected) {
   DWORD ignored = 0;
   // A file without a version resource has nothing to compare.
   if (::GetFileVersionInfoSizeA(path.c_str(), &ignored) == 0) return true;
-  return update::ReadFileVersion(path) == expected;
+  const Text version = update::ReadFileVersion(path);
+  if (version == expected) return true;
+  util::LogWarning("%s carries version %s, the manifest says %s", path.c_str(), version.c_str(), expected.c_str());
+  return false;
 }
 
 // Parent folders of a new file in a subfolder of the directory.
 void CreateParentFolders(const Text& directory, const Text& name) {
   for (std::size_t at = name.find_first_of("\\/"); at != Text::npos; at = name.find_first_of("\\/", at + 1)) {
-    ::CreateDirectoryA((directory + "\\" + name.substr(0, at)).c_str(), nullptr);
+    // A folder that exists already is what we want; the download reports any other trouble.
+    if (!::CreateDirectoryA((directory + "\\" + name.substr(0, at)).c_str(), nullptr) &&
+        ::GetLastError() != ERROR_ALREADY_EXISTS) {
+      util::LogLastError("CreateDirectoryA");
+    }
   }
 }
 
@@ -80,6 +88,7 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const update::DueEntry& entry = entries[i];
     if (!update::IsSafeFileName(directory, entry.name)) {
+      util::LogWarning("refused to download %s: the name leaves the directory", entry.name.c_str());
       table.Finish(i, false);
       continue;
     }
@@ -97,15 +106,19 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
               [&rowTable, i](std::int64_t received, std::int64_t total) { rowTable.Progress(i, received, total); },
               &shared->cancels[i]);
           if (ok && !MatchesExpectedVersion(path, entry.version)) {
-            ::DeleteFileA(path.c_str());
+            if (!::DeleteFileA(path.c_str())) util::LogLastError("DeleteFileA (refused download)");
             ok = false;
           }
+          util::Log(ok ? util::LogLevel::kInfo : util::LogLevel::kWarning, "download of %s: %s", entry.name.c_str(),
+                    ok ? "complete" : "failed");
         } catch (...) {
+          util::LogCaughtException("the download thread");
           ok = false;
         }
         rowTable.Finish(i, ok);
       });
     } catch (...) {
+      util::LogCaughtException("starting a download thread");
       if (threadRows.size() > threads.size()) threadRows.pop_back();
       table.Finish(i, false);
     }
@@ -121,9 +134,12 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
     for (std::size_t i = 0; i < rows.size(); ++i) {
       if (rows[i].phase != RowPhase::kRunning) continue;
       if (cancelledAt[i] == 0 && now - rows[i].lastChange > limits.watchdogMs) {
+        util::LogWarning("download of %s has not moved for %lu ms: cancelled", entries[i].name.c_str(),
+                         limits.watchdogMs);
         shared->cancels[i].Cancel();
         cancelledAt[i] = now | 1;
       } else if (cancelledAt[i] != 0 && now - cancelledAt[i] > limits.watchdogMs) {
+        util::LogWarning("download of %s did not end after its cancel: given up", entries[i].name.c_str());
         table.Finish(i, false);
         givenUp[i] = true;
       }
@@ -142,8 +158,10 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
   }
 
   if (!allCompleted) {
+    util::LogWarning("not every download completed: no file is replaced");
     for (const Replacement& r : replacements) {
-      if (!r.downloaded.empty()) ::DeleteFileA(r.downloaded.c_str());
+      if (!r.downloaded.empty() && !::DeleteFileA(r.downloaded.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+        util::LogLastError("DeleteFileA (download)");
     }
     return false;
   }

@@ -7,12 +7,17 @@
 #include <thread>
 #include <vector>
 
+#include "update/handoff_files.h"
 #include "update/manifest.h"
-#include "updater/instance_guard.h"
+#include "updater/end_updater.h"
 #include "updater/restart.h"
 #include "updater/update_job.h"
 #include "updater/updater_layout.h"
-#include "util/unique_resource.h"
+#include "updater/updater_window.h"
+#include "util/files.h"
+#include "util/log.h"
+#include "util/program_directory.h"
+#include "util/single_instance.h"
 
 namespace updater {
 namespace {
@@ -23,6 +28,8 @@ constexpr int kWindowWidth = 460;
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 200;
 constexpr DWORD kPauseBeforeRestartMs = 2000;
+// A due list is a few short lines per file; anything near this is not one.
+constexpr std::size_t kMaxDueListBytes = 1 << 20;
 
 struct RowControls {
   HWND name = nullptr;
@@ -30,11 +37,12 @@ struct RowControls {
   HWND size = nullptr;
 };
 
+// The hidden template row every file's row is copied from.
 struct Template {
   struct Control { const char* cls; DWORD style; int x, width, height; };
-  Control 透明标签a{"STATIC", SS_LEFT, 12, 84, 20};
-  Control 进度条1{PROGRESS_CLASSA, PBS_SMOOTH, 98, 230, 18};
-  Control 透明标签b{"STATIC", SS_LEFT, 336, 104, 20};
+  Control nameLabel{"STATIC", SS_LEFT, 12, 84, 20};
+  Control progressBar{PROGRESS_CLASSA, PBS_SMOOTH, 98, 230, 18};
+  Control sizeLabel{"STATIC", SS_LEFT, 336, 104, 20};
 };
 
 struct UpdaterState {
@@ -52,8 +60,11 @@ UpdaterState& State() {
 }
 
 HWND MakeControl(const Template::Control& control, int top, const Text& caption) {
-  return ::CreateWindowExA(0, control.cls, caption.c_str(), WS_CHILD | control.style, control.x, top, control.width,
-                           control.height, State().window, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+  HWND made = ::CreateWindowExA(0, control.cls, caption.c_str(), WS_CHILD | control.style, control.x, top,
+                                control.width, control.height, State().window, nullptr, ::GetModuleHandleA(nullptr),
+                                nullptr);
+  if (!made) util::LogLastError("CreateWindowExA (updater row)");
+  return made;
 }
 
 void SetFont(HWND control) {
@@ -85,40 +96,43 @@ void RefreshRows() {
 void RunDownloads() noexcept {
   try {
     JobLimits limits;
-    RunUpdateJob(State().directory, State().entries, limits, State().table);
-    ::PostMessageA(State().window, WM_TIMER, kRefreshTimer, 0);
+    const bool replaced = RunUpdateJob(State().directory, State().entries, limits, State().table);
+    util::LogInfo("update %s", replaced ? "installed: every file replaced" : "failed: the old files stay");
+    if (!::PostMessageA(State().window, WM_TIMER, kRefreshTimer, 0)) util::LogLastError("PostMessageA");
     ::Sleep(kPauseBeforeRestartMs);
     RestartMainProgram(State().directory);
   } catch (...) {
+    util::LogCaughtException("RunDownloads");
+    EndUpdater(UpdaterExit::kDownloadsFailed);
   }
-  ::TerminateProcess(::GetCurrentProcess(), 0);
+  EndUpdater(UpdaterExit::kFinished);
 }
 
-Text ReadWholeFile(const Text& path) {
-  util::UniqueHandle file(::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return {};
-  Text bytes;
-  char buffer[4096];
-  DWORD read = 0;
-  while (::ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) bytes.append(buffer, read);
-  return bytes;
+// The due list's entries; the list is read once and removed, so a later start asks nothing.
+std::vector<update::DueEntry> TakeDueList(const Text& path) {
+  if (!util::FileExists(path)) EndUpdater(UpdaterExit::kNoDueList);
+  Bytes bytes;
+  if (!util::ReadWholeFile(path, bytes, kMaxDueListBytes)) util::LogWarning("%s could not be read", path.c_str());
+  std::vector<update::DueEntry> entries = update::ParseDueList(Text(bytes.begin(), bytes.end()));
+  if (entries.empty()) EndUpdater(UpdaterExit::kEmptyDueList);
+  if (!::DeleteFileA(path.c_str())) util::LogLastError("DeleteFileA (due list)");
+  // Names and versions only: the addresses may carry more than the log needs.
+  for (const update::DueEntry& entry : entries) {
+    util::LogInfo("due: %s%s%s", entry.name.c_str(), entry.version.empty() ? "" : " version ", entry.version.c_str());
+  }
+  return entries;
 }
-
-void EndUpdater() { ::TerminateProcess(::GetCurrentProcess(), 0); }
 
 // Start-up once the window exists.
 void OnUpdaterWindowCreated() {
   UpdaterState& state = State();
   ::SetWindowTextA(state.window, kTitle);
-  EnsureSingleInstance(kTitle);
+  if (!util::ClaimSingleInstance(kTitle)) EndUpdater(UpdaterExit::kSecondInstance);
 
-  state.directory = OwnDirectory();
-  const Text dueListPath = state.directory + "\\gxwj.bin";
-  if (::GetFileAttributesA(dueListPath.c_str()) == INVALID_FILE_ATTRIBUTES) EndUpdater();
-  state.entries = update::ParseDueList(ReadWholeFile(dueListPath));
-  if (state.entries.empty()) EndUpdater();
-  ::DeleteFileA(dueListPath.c_str());
+  state.directory = util::ProgramDirectory();
+  state.entries = TakeDueList(state.directory + "\\" + update::kDueListFile);
+  util::LogInfo("asked to update %u files in %s", static_cast<unsigned>(state.entries.size()),
+                state.directory.c_str());
 
   const int n = static_cast<int>(state.entries.size());
   RECT frame{};
@@ -126,30 +140,31 @@ void OnUpdaterWindowCreated() {
   ::SetWindowPos(state.window, nullptr, 0, 0, frame.right - frame.left, WindowHeight(n), SWP_NOMOVE | SWP_NOZORDER);
 
   // The template row stays hidden; each file gets its own copy.
-  MakeControl(state.design.透明标签a, kFirstRowTop, "合并进度：");
-  MakeControl(state.design.进度条1, kFirstRowTop, "");
-  MakeControl(state.design.透明标签b, kFirstRowTop, "");
+  MakeControl(state.design.nameLabel, kFirstRowTop, "合并进度：");
+  MakeControl(state.design.progressBar, kFirstRowTop, "");
+  MakeControl(state.design.sizeLabel, kFirstRowTop, "");
   for (int i = 1; i <= n; ++i) {
     RowControls row;
-    row.name = MakeControl(state.design.透明标签a, RowTop(i), NameLabel(state.entries[i - 1].name));
-    row.bar = MakeControl(state.design.进度条1, RowTop(i) + 1, "");
-    row.size = MakeControl(state.design.透明标签b, RowTop(i), "");
+    row.name = MakeControl(state.design.nameLabel, RowTop(i), NameLabel(state.entries[i - 1].name));
+    row.bar = MakeControl(state.design.progressBar, RowTop(i) + 1, "");
+    row.size = MakeControl(state.design.sizeLabel, RowTop(i), "");
     for (HWND control : {row.name, row.bar, row.size}) {
       SetFont(control);
       ::ShowWindow(control, SW_SHOW);
     }
     state.rows.push_back(row);
   }
-  HWND 透明标签3 = ::CreateWindowExA(0, "STATIC", "注：程序正在自动更新中，请耐心等待！", WS_CHILD | WS_VISIBLE | SS_LEFT,
-                                  12, RowTop(n + 1) + 4, kWindowWidth - 30, 18, state.window, nullptr,
-                                  ::GetModuleHandleA(nullptr), nullptr);
-  SetFont(透明标签3);
-  ::SetTimer(state.window, kRefreshTimer, kRefreshMs, nullptr);
+  HWND noticeLabel = ::CreateWindowExA(0, "STATIC", "注：程序正在自动更新中，请耐心等待！",
+                                       WS_CHILD | WS_VISIBLE | SS_LEFT, 12, RowTop(n + 1) + 4, kWindowWidth - 30, 18,
+                                       state.window, nullptr, ::GetModuleHandleA(nullptr), nullptr);
+  SetFont(noticeLabel);
+  if (!::SetTimer(state.window, kRefreshTimer, kRefreshMs, nullptr)) util::LogLastError("SetTimer");
 
   try {
     std::thread(RunDownloads).detach();
   } catch (...) {
-    EndUpdater();
+    util::LogCaughtException("starting the download thread");
+    EndUpdater(UpdaterExit::kNoWorkerThread);
   }
 }
 
@@ -160,6 +175,7 @@ LRESULT CALLBACK UpdaterProc(HWND window, UINT message, WPARAM wp, LPARAM lp) no
         try {
           RefreshRows();
         } catch (...) {
+          util::LogCaughtException("RefreshRows");
         }
         return 0;
       }
@@ -178,30 +194,35 @@ LRESULT CALLBACK UpdaterProc(HWND window, UINT message, WPARAM wp, LPARAM lp) no
 
 }  // namespace
 
-int RunUpdater(HINSTANCE instance) {
+void RunUpdater(HINSTANCE instance) {
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
-  ::InitCommonControlsEx(&controls);
+  if (!::InitCommonControlsEx(&controls)) util::LogWarning("InitCommonControlsEx failed: the progress bars may be missing");
   WNDCLASSA wc{};
   wc.lpfnWndProc = UpdaterProc;
   wc.hInstance = instance;
-  wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));
+  wc.hCursor = ::LoadCursorA(nullptr, IDC_ARROW);
   wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
   wc.lpszClassName = kClassName;
-  ::RegisterClassA(&wc);
+  if (!::RegisterClassA(&wc)) util::LogLastError("RegisterClassA");
   const int left = (::GetSystemMetrics(SM_CXSCREEN) - kWindowWidth) / 2;
   const int top = ::GetSystemMetrics(SM_CYSCREEN) / 3;
   State().window = ::CreateWindowExA(0, kClassName, kTitle, WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX,
                                      left, top, kWindowWidth, WindowHeight(1), nullptr, nullptr, instance, nullptr);
-  if (!State().window) return 1;
+  if (!State().window) {
+    util::LogLastError("CreateWindowExA");
+    EndUpdater(UpdaterExit::kNoWindow);
+  }
   OnUpdaterWindowCreated();
   ::ShowWindow(State().window, SW_SHOWNORMAL);
   ::UpdateWindow(State().window);
   MSG msg;
-  while (::GetMessageA(&msg, nullptr, 0, 0) > 0) {
+  BOOL got;
+  while ((got = ::GetMessageA(&msg, nullptr, 0, 0)) > 0) {
     ::TranslateMessage(&msg);
     ::DispatchMessageA(&msg);
   }
-  return 0;
+  if (got < 0) util::LogLastError("GetMessageA");
+  EndUpdater(UpdaterExit::kMessageLoopEnded);
 }
 
 }  // namespace updater

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include "util/log.h"
 #include "util/unique_resource.h"
 
 namespace util {
@@ -38,6 +39,7 @@ void DelayByTickCount(ULONGLONG start, DWORD milliseconds, bool pump) {
     if (r == WAIT_OBJECT_0) {
       pump = PumpPendingMessages();
     } else if (r != WAIT_TIMEOUT) {
+      LogLastError("MsgWaitForMultipleObjects");
       ::Sleep(remaining);
       return;
     }
@@ -55,6 +57,7 @@ bool Delay(int milliseconds) {
   LARGE_INTEGER due;
   due.QuadPart = -static_cast<LONGLONG>(ms) * 10000;  // relative, in 100 ns units
   if (!timer || !::SetWaitableTimer(timer.get(), &due, 0, nullptr, nullptr, FALSE)) {
+    LogLastError(timer ? "SetWaitableTimer" : "CreateWaitableTimerA");
     DelayByTickCount(start, ms, true);
     return true;
   }
@@ -70,6 +73,7 @@ bool Delay(int milliseconds) {
       continue;
     }
     // The wait itself failed: finish on the tick count instead of looping on the error.
+    LogLastError("waiting for the delay timer");
     DelayByTickCount(start, ms, pump);
     break;
   }

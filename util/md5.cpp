@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <wincrypt.h>
 
+#include "util/log.h"
 #include "util/unique_resource.h"
 
 namespace util {
@@ -33,6 +34,7 @@ UniqueCryptProvider AcquireProvider() {
       ::CryptAcquireContextA(&provider, nullptr, nullptr, PROV_RSA_FULL, 0)) {
     return UniqueCryptProvider(provider);
   }
+  LogLastError("CryptAcquireContextA");
   return UniqueCryptProvider();
 }
 
@@ -43,16 +45,23 @@ Text Md5Hex(const Bytes& bytes) {
   UniqueCryptProvider provider = AcquireProvider();
   if (!provider) return {};
   HCRYPTHASH hashHandle = 0;
-  if (!::CryptCreateHash(provider.get(), CALG_MD5, 0, 0, &hashHandle)) return {};
+  if (!::CryptCreateHash(provider.get(), CALG_MD5, 0, 0, &hashHandle)) {
+    LogLastError("CryptCreateHash");
+    return {};
+  }
   UniqueCryptHash hash(hashHandle);
 
   static const BYTE kNothing = 0;
   const BYTE* data = bytes.empty() ? &kNothing : bytes.data();
-  if (!::CryptHashData(hash.get(), data, static_cast<DWORD>(bytes.size()), 0)) return {};
+  if (!::CryptHashData(hash.get(), data, static_cast<DWORD>(bytes.size()), 0)) {
+    LogLastError("CryptHashData");
+    return {};
+  }
 
   BYTE digest[16] = {};
   DWORD digestSize = sizeof digest;
   if (!::CryptGetHashParam(hash.get(), HP_HASHVAL, digest, &digestSize, 0) || digestSize != 16) {
+    LogLastError("CryptGetHashParam");
     return {};
   }
   static const char kHexDigits[] = "0123456789abcdef";

@@ -26,7 +26,7 @@ Text DirectoryOfPath(const Text& path) {
   return lastSeparator == Text::npos ? Text() : path.substr(0, lastSeparator);
 }
 
-Text ProgramDirectory() {
+Text ProgramFilePath() {
   // GetModuleFileNameA truncates silently (returning the buffer size): grow until it fits.
   std::vector<char> buffer(MAX_PATH);
   for (;;) {
@@ -35,7 +35,7 @@ Text ProgramDirectory() {
       LogLastError("GetModuleFileNameA");
       return Text();
     }
-    if (got < buffer.size()) return DirectoryOfPath(Text(buffer.data(), got));
+    if (got < buffer.size()) return Text(buffer.data(), got);
     if (buffer.size() >= kLongestPath) {
       LogError("the program's path is longer than %lu characters", kLongestPath);
       return Text();
@@ -43,6 +43,8 @@ Text ProgramDirectory() {
     buffer.resize(buffer.size() * 2);
   }
 }
+
+Text ProgramDirectory() { return DirectoryOfPath(ProgramFilePath()); }
 
 Text PathBesideProgram(const Text& fileName) { return ProgramDirectory() + "\\" + fileName; }
 

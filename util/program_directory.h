@@ -9,8 +9,12 @@ namespace util {
 // characters). Empty when the path has no backslash.
 Text DirectoryOfPath(const Text& path);
 
+// The full path of the running executable; empty when it cannot be read. Paths longer
+// than MAX_PATH are read whole.
+Text ProgramFilePath();
+
 // The directory of the running executable, without a trailing backslash; empty when the
-// module path cannot be read. Paths longer than MAX_PATH are read whole.
+// module path cannot be read.
 Text ProgramDirectory();
 
 // ProgramDirectory() + "\" + fileName.

@@ -4,7 +4,6 @@
 #include "ui/units.h"
 #include "app/layout.h"
 #include "app/main_form.h"
-#include "app/program_path.h"
 
 namespace {
 
@@ -105,19 +104,6 @@ TEST(Layout, AWindowThatWillNotGrowEndsTheLoop) {
   EXPECT_EQ(r.windowWidth, 800);
   EXPECT_EQ(r.paneWidth, 800 - 155 - 83);
   EXPECT_EQ(r.paneHeight, 500);
-}
-
-TEST(ProgramPath, DirectoryOfPath) {
-  struct Case { Text path, directory; };
-  const Case cases[] = {
-      {"C:\\Program Files\\Tandrel\\tandrel.exe", "C:\\Program Files\\Tandrel"},
-      {"C:\\tandrel.exe", "C:"},
-      {"tandrel.exe", ""},
-      // 表 is B1 ED; 乗 (GBK 81 5C) ends in the byte of a backslash.
-      {"D:\\\xb1\xed\\\x81\x5c\\tandrel.exe", "D:\\\xb1\xed\\\x81\x5c"},
-      {"D:\\dir\\\x81\x5c", "D:\\dir"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(DirectoryOfPath(c.path), c.directory) << c.path;
 }
 
 TEST(TrayEvent, CallbackMessagesMapToEvents) {

@@ -6,6 +6,7 @@
 
 #include "loopback_server.h"
 #include "test_files.h"
+#include "tests/util/log_capture.h"
 #include "updater/install.h"
 #include "updater/update_job.h"
 
@@ -76,7 +77,10 @@ TEST_F(UpdaterJob, ReplacesEveryFileAndLeavesNothingElse) {
   data.body = "new data without a length";
   data.contentLength = false;  // complete when the body ends normally
   server.Set("/f/data.dat", data);
+  testlog::LogCapture log;
   ASSERT_TRUE(Run(Entries()));
+  for (const char* line : {"download of tandrel.exe: complete", "download of data.dat: complete", "replaced 2 files"})
+    EXPECT_TRUE(log.Contains(line)) << line << "\n" << log.Lines();
   const auto after = Snapshot(root);
   const std::map<std::string, std::string> expected = {
       {"app\\", ""}, {"app\\tandrel.exe", newExe}, {"app\\data.dat", "new data without a length"}};
@@ -115,7 +119,10 @@ TEST_F(UpdaterJob, AFailedDownloadLeavesEveryOldFileIntact) {
     data.faultAfter = f.faultAfter;
     data.body = f.body;
     server.Set("/f/data.dat", data);
+    testlog::LogCapture log;
     EXPECT_FALSE(Run(Entries())) << f.what;
+    EXPECT_TRUE(log.Contains("download of data.dat: failed")) << f.what << "\n" << log.Lines();
+    EXPECT_TRUE(log.Contains("not every download completed: no file is replaced")) << f.what;
     EXPECT_EQ(Snapshot(root), before) << f.what;
     EXPECT_EQ(FailedRows(), 1) << f.what;
     EXPECT_LT(elapsedMs, 30000u) << f.what;
@@ -165,7 +172,10 @@ TEST_F(UpdaterJob, ALockedTargetPutsBackEveryFileAlreadyReplaced) {
   ASSERT_TRUE(::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder));
   ASSERT_EQ(::WaitForSingleObject(ready, 10000), WAIT_OBJECT_0);
 
+  testlog::LogCapture log;
   EXPECT_FALSE(Run(Entries()));
+  EXPECT_TRUE(log.Contains("MoveFileExA failed: error ")) << log.Lines();
+  EXPECT_TRUE(log.Contains("replacing the files failed: every old file is put back")) << log.Lines();
 
   ::TerminateProcess(holder.hProcess, 0);
   ::WaitForSingleObject(holder.hProcess, 10000);

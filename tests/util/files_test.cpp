@@ -13,7 +13,7 @@
 
 namespace {
 
-// The test program carries this file as RCDATA resource kFixtureResource (files_test.rc).
+// The test program carries rcdata_fixture.bin as RCDATA resource 7 (see CMakeLists.txt).
 constexpr int kFixtureResource = 7;
 constexpr int kAbsentResource = 4242;
 
@@ -56,6 +56,7 @@ TEST(ProgramDirectory, IsTheFolderOfTheRunningExecutable) {
   ASSERT_FALSE(directory.empty());
   EXPECT_NE(directory.back(), '\\');
   const Text ownPath = util::Narrow(own);
+  EXPECT_EQ(util::ProgramFilePath(), ownPath);
   EXPECT_EQ(util::PathBesideProgram(ownPath.substr(ownPath.rfind('\\') + 1)), ownPath);
   EXPECT_EQ(util::PathBesideProgram("route.dat"), directory + "\\route.dat");
 }
