@@ -41,10 +41,10 @@ TabClickAction DecideTabClick(bool tabIsSelected, int k, int hostedWindowCount, 
   return TabClickAction::kRefuseLaunch;
 }
 
-AltAAction DecideAltA(int hostedCount, int modifier, int key, int action) {
-  if (hostedCount <= 0 || modifier != 18 || key != 65) return AltAAction::kNothing;
-  if (action == 1) return AltAAction::kHide;
-  if (action == 2) return AltAAction::kShow;
+AltAAction DecideAltA(int hostedCount, const util::KeyEvent& event) {
+  if (hostedCount <= 0 || event.modifier != util::Modifier::kAlt || event.key != 'A') return AltAAction::kNothing;
+  if (event.action == util::KeyAction::kPress) return AltAAction::kHide;
+  if (event.action == util::KeyAction::kRelease) return AltAAction::kShow;
   return AltAAction::kNothing;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "util/input_hooks.h"
 #include "util/text.h"
 
 namespace host {
@@ -51,7 +52,8 @@ enum class TabClickAction {
 TabClickAction DecideTabClick(bool tabIsSelected, int k, int hostedWindowCount, int hostedCount);
 
 enum class AltAAction { kNothing, kHide, kShow };
-AltAAction DecideAltA(int hostedCount, int modifier, int key, int action);
+// A while Alt is the modifier held: pressed hides, released shows.
+AltAAction DecideAltA(int hostedCount, const util::KeyEvent& event);
 
 // Which path to write to route.dat: the path found when it is non-empty and differs
 // from what is stored; otherwise empty (nothing is written). A process we cannot open

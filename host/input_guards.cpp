@@ -66,8 +66,7 @@ void InstanceHost::OnMouseEvent(const util::MouseEvent& event) {
 }
 
 void InstanceHost::OnKeyEvent(const util::KeyEvent& event) {
-  switch (DecideAltA(model_.Snapshot().hostedCount, static_cast<int>(event.modifier), event.key,
-                     static_cast<int>(event.action))) {
+  switch (DecideAltA(model_.Snapshot().hostedCount, event)) {
     case AltAAction::kHide:
       view_.HideMainWindow();
       break;

@@ -31,16 +31,8 @@ LIBRARY_LAYER = {
     "tandrel_update_core": "update", "tandrel_update": "update", "tandrel_app": "app",
     "tandrel_updater_core": "updater", "tandrel_skin_format": "skin",
 }
-ALLOWED_LINKS = {
-    "util": {"util"},
-    "ui": {"util", "ui"},
-    "host": {"util", "host"},
-    "http": {"util", "http"},
-    "update": {"util", "http", "update"},
-    "updater": {"util", "http", "update", "updater"},
-    "skin": {"util", "skin"},
-    "app": set(ALLOWED_INCLUDES["app"]),
-}
+# A folder's libraries may link what its code may include.
+ALLOWED_LINKS = ALLOWED_INCLUDES
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 LIBRARY_NAME = re.compile(r"\btandrel_[a-z_]+\b")

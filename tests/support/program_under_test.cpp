@@ -15,18 +15,6 @@ constexpr char kMainWindowClass[] = "TandrelWindow";
 constexpr char kMainWindowTitle[] = "Tandrel";
 constexpr char kDialogClass[] = "#32770";
 
-std::string ClassOf(HWND window) {
-  char name[256] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
-std::string TitleOf(HWND window) {
-  char title[512] = {};
-  GetWindowTextA(window, title, sizeof title);
-  return title;
-}
-
 struct TopLevelSearch {
   DWORD pid;
   bool visibleOnly;
@@ -87,14 +75,14 @@ std::string MessageBoxText(HWND box) {
   EnumChildWindows(box, CollectChild, reinterpret_cast<LPARAM>(&children));
   std::string text;
   for (HWND child : children) {
-    if (ClassOf(child) == "Static") text += TitleOf(child);
+    if (WindowClassOf(child) == "Static") text += WindowTitleOf(child);
   }
   return text;
 }
 
 HWND ShortcutQuestionOf(DWORD pid) {
   for (HWND w : TopLevelWindowsOf(pid, true)) {
-    if (ClassOf(w) == kDialogClass && TitleOf(w) == kShortcutQuestionTitle &&
+    if (WindowClassOf(w) == kDialogClass && WindowTitleOf(w) == kShortcutQuestionTitle &&
         MessageBoxText(w).find(kShortcutQuestionText) != std::string::npos)
       return w;
   }
@@ -224,7 +212,7 @@ HWND ProgramUnderTest::WaitForMainWindow(DWORD timeoutMs, const std::function<bo
         if (!Running()) return true;
         LookAtQuestion();
         for (HWND w : TopLevelWindowsOf(process_.id, true)) {
-          if (ClassOf(w) == kMainWindowClass && TitleOf(w) == kMainWindowTitle) {
+          if (WindowClassOf(w) == kMainWindowClass && WindowTitleOf(w) == kMainWindowTitle) {
             main = w;
             break;
           }

@@ -27,6 +27,12 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs, DWORD poll
 // condition).
 void PumpMessagesFor(DWORD ms);
 
+// ---- windows and input ----
+std::string WindowClassOf(HWND window);
+std::string WindowTitleOf(HWND window);  // as bytes of the ANSI code page
+// Moves the pointer to (x, y) on the screen with SendInput, as a hand would.
+void MovePointerTo(int x, int y);
+
 // ---- processes ----
 struct Process {
   util::UniqueHandle handle;

@@ -10,12 +10,6 @@ namespace {
 constexpr char kHintText[] = "点击左侧  添加微信";
 constexpr DWORD kStartTimeoutMs = 60000;
 
-std::string ClassOf(HWND w) {
-  char name[128] = {};
-  GetClassNameA(w, name, sizeof name);
-  return name;
-}
-
 struct DescendantSearch {
   std::vector<HWND> found;
 };
@@ -262,10 +256,10 @@ bool TandrelRun::Start(const Options& options) {
 bool TandrelRun::FindWindows() {
   // Host windows: children of MainWindow of its own window class. Each was made a child
   // in the order 1 to 6 and went to the top, so the z-order from the bottom is 1..6.
-  const std::string ownClass = ClassOf(main_);
+  const std::string ownClass = support::WindowClassOf(main_);
   std::vector<HWND> hosts;
   for (HWND c : ChildrenOf(main_)) {
-    if (ClassOf(c) == ownClass) hosts.push_back(c);
+    if (support::WindowClassOf(c) == ownClass) hosts.push_back(c);
   }
   if (hosts.size() != 6) return false;
   std::reverse(hosts.begin(), hosts.end());

@@ -4,26 +4,13 @@
 #include <climits>
 
 namespace shell_test {
-namespace {
-
-std::string ClassOf(HWND window) {
-  char name[256] = {};
-  GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
-std::string TitleOf(HWND window) {
-  char title[512] = {};
-  GetWindowTextA(window, title, sizeof title);
-  return title;
-}
-
-}  // namespace
+using support::WindowClassOf;
+using support::WindowTitleOf;
 
 HWND FindWindowOf(DWORD pid, const char* className, const char* title) {
   for (HWND w : WindowsOf(pid, false)) {
-    if (className && ClassOf(w) != className) continue;
-    if (title && TitleOf(w) != title) continue;
+    if (className && WindowClassOf(w) != className) continue;
+    if (title && WindowTitleOf(w) != title) continue;
     return w;
   }
   return nullptr;
@@ -96,12 +83,7 @@ TrayArea SettledTray() {
   if (area.right > area.left) {
     const int y = (area.top + area.bottom) / 2;
     for (int x = area.right - 2; x >= area.left; x -= 6) {
-      INPUT move{};
-      move.type = INPUT_MOUSE;
-      move.mi.dx = static_cast<LONG>((x * 65535.0) / (GetSystemMetrics(SM_CXSCREEN) - 1));
-      move.mi.dy = static_cast<LONG>((y * 65535.0) / (GetSystemMetrics(SM_CYSCREEN) - 1));
-      move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-      SendInput(1, &move, sizeof move);
+      support::MovePointerTo(x, y);
       support::PumpMessagesFor(10);
     }
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) / 2, GetSystemMetrics(SM_CYSCREEN) / 3);
@@ -123,12 +105,7 @@ bool WaitForNewTrayIcon(const TrayArea& before, DWORD timeoutMs, RECT* icon) {
 
 void ClickScreen(int x, int y, bool right) {
   // Moved there first, as a hand would: the shell tracks the pointer over its icons.
-  INPUT move{};
-  move.type = INPUT_MOUSE;
-  move.mi.dx = static_cast<LONG>((x * 65535.0) / (GetSystemMetrics(SM_CXSCREEN) - 1));
-  move.mi.dy = static_cast<LONG>((y * 65535.0) / (GetSystemMetrics(SM_CYSCREEN) - 1));
-  move.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
-  SendInput(1, &move, sizeof move);
+  support::MovePointerTo(x, y);
   SetCursorPos(x, y);
   support::PumpMessagesFor(200);
   INPUT input[2] = {};

@@ -26,17 +26,11 @@ std::string WindowText(HWND window) {
   return text;
 }
 
-std::string ClassName(HWND window) {
-  char name[256] = {};
-  ::GetClassNameA(window, name, sizeof name);
-  return name;
-}
-
 std::string StaticTexts(HWND dialog) {
   std::string texts;
   HWND child = nullptr;
   while ((child = ::FindWindowExA(dialog, child, nullptr, nullptr)) != nullptr) {
-    std::string cls = ClassName(child);
+    std::string cls = support::WindowClassOf(child);
     for (char& c : cls) c = static_cast<char>(::tolower(static_cast<unsigned char>(c)));
     if (cls == "static") texts += WindowText(child);
   }
@@ -85,7 +79,7 @@ void Poll(Watch& watch, const std::function<void()>& onUpdateMessage) {
       ::GetWindowRect(w, &r);
       watch.updaterWindowHeight = r.bottom - r.top;
     }
-    if (ClassName(w) != "#32770") continue;
+    if (support::WindowClassOf(w) != "#32770") continue;
     const std::string text = StaticTexts(w);
     if (title == "提示信息" && text.find(kShortcutQuestion) != std::string::npos) {
       ++watch.shortcutQuestions;

@@ -100,7 +100,8 @@ TEST(AltA, OnlyAltAWithSomethingHosted) {
       {6, 18, 65, 1, AltAAction::kHide},    {1, 18, 164, 1, AltAAction::kNothing},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(DecideAltA(c.hosted, c.modifier, c.key, c.action), c.want)
+    const util::KeyEvent event{static_cast<util::Modifier>(c.modifier), c.key, static_cast<util::KeyAction>(c.action)};
+    EXPECT_EQ(DecideAltA(c.hosted, event), c.want)
         << c.hosted << " " << c.modifier << " " << c.key << " " << c.action;
   }
 }

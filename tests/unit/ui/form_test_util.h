@@ -111,11 +111,18 @@ inline void ClickAt(int x, int y) {
   in[0].mi.dx = static_cast<LONG>(x * 65535LL / (sw - 1));
   in[0].mi.dy = static_cast<LONG>(y * 65535LL / (sh - 1));
   in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  SendInput(1, in, sizeof(INPUT));
+  // Wine may press the button where the pointer was before the move took effect: the press
+  // waits until the pointer is there, and carries the position itself.
+  PumpUntil([x, y] {
+    POINT p{};
+    return GetCursorPos(&p) && p.x == x && p.y == y;
+  }, 1000);
   in[1] = in[0];
-  in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  in[1].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
   in[2] = in[0];
-  in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
-  SendInput(3, in, sizeof(INPUT));
+  in[2].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  SendInput(2, in + 1, sizeof(INPUT));
 }
 
 }  // namespace formtest

@@ -177,19 +177,25 @@ TEST_F(UnitsTest, RealClicksRaiseLeftButtonDownOnlyWhileEnabled) {
   witness.onLeftButtonDown = [&](ui::PictureBox&) { ++witnessClicks; };
   label.onLeftButtonDown = [&] { ++labelClicks; };
   SetForegroundWindow(window.Handle());
-  PumpUntil([] { return false; }, 100);
+  RECT b = ScreenRect(box.Handle()), l = ScreenRect(label.Handle()), w = ScreenRect(witness.Handle());
+  // Clicks go to whatever the system has under the pointer: wait until the new window is
+  // there (the previous test's window at the same place may still be on its way out).
+  ASSERT_TRUE(PumpUntil([&] {
+    return WindowFromPoint(POINT{b.left + 40, b.top + 40}) == box.Handle() &&
+           WindowFromPoint(POINT{l.left + 60, l.top + 20}) == label.Handle() &&
+           WindowFromPoint(POINT{w.left + 40, w.top + 40}) == witness.Handle();
+  }));
 
-  RECT b = ScreenRect(box.Handle()), l = ScreenRect(label.Handle());
   formtest::ClickAt(b.left + 40, b.top + 40);
   formtest::ClickAt(l.left + 60, l.top + 20);
-  ASSERT_TRUE(PumpUntil([&] { return boxClicks == 1 && labelClicks == 1; }));
+  ASSERT_TRUE(PumpUntil([&] { return boxClicks == 1 && labelClicks == 1; }))
+      << "box " << boxClicks << " label " << labelClicks;
 
   box.SetDisabled(true);
   label.SetEnabled(false);
   formtest::ClickAt(b.left + 40, b.top + 40);
   formtest::ClickAt(l.left + 60, l.top + 20);
   // Input arrives in order: once the witness has its click, the two before it were handled.
-  RECT w = ScreenRect(witness.Handle());
   formtest::ClickAt(w.left + 40, w.top + 40);
   ASSERT_TRUE(PumpUntil([&] { return witnessClicks == 1; }));
   EXPECT_EQ(boxClicks, 1);

@@ -138,7 +138,7 @@ TEST(Files, FailedReplaceLeavesTheTargetAndNoTemporary) {
 }
 
 TEST(Resources, LoadRcDataGivesTheCarriedBytes) {
-  const std::string onDisk = Contents(support::SourceDir() + "\\tests\\util\\rcdata_fixture.bin");
+  const std::string onDisk = Contents(support::SourceDir() + "\\tests\\unit\\util\\rcdata_fixture.bin");
   ASSERT_GT(onDisk.size(), 0u);
   EXPECT_EQ(util::LoadRcData(kFixtureResource), ToFileBytes(onDisk));
   EXPECT_TRUE(util::LoadRcData(kAbsentResource).empty());
