@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/instance_host/host_e2e.h"
+#include "tests/e2e/host/host_e2e.h"
 
 namespace {
 

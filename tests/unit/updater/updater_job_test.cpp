@@ -1,0 +1,200 @@
+// The updater's downloads and replacement against a loopback server: either every file is
+// replaced, or every old file stays byte for byte and nothing is left beside them.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "loopback_server.h"
+#include "test_files.h"
+#include "tests/support/log_capture.h"
+#include "updater/install.h"
+#include "updater/update_job.h"
+
+using namespace testing_update;
+
+namespace {
+
+std::string Fixture(const std::string& name) { return ReadBytes(ExecutableDirectory() + "\\update_fixtures\\" + name); }
+
+class UpdaterJob : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server.Start());
+    root = FreshDirectory("tandrel-job");
+    app = root + "\\app";
+    ASSERT_TRUE(::CreateDirectoryA(app.c_str(), nullptr));
+    oldExe = Fixture("v1_0_0_1.dll");
+    newExe = Fixture("v1_0_0_2.dll");
+    ASSERT_FALSE(oldExe.empty());
+    ASSERT_TRUE(WriteBytes(app + "\\tandrel.exe", oldExe));
+    ASSERT_TRUE(WriteBytes(app + "\\data.dat", "old data"));
+    Answer exe;
+    exe.body = newExe;
+    server.Set("/f/tandrel.exe", exe);
+    Answer data;
+    data.body = std::string(200000, 'n');
+    server.Set("/f/data.dat", data);
+    before = Snapshot(root);
+  }
+  void TearDown() override {
+    server.Stop();
+    RemoveTree(root);
+  }
+
+  std::vector<update::DueEntry> Entries(const std::string& exeVersion = "1.0.0.2") {
+    return {{"tandrel.exe", server.Address("/f/tandrel.exe"), exeVersion},
+            {"data.dat", server.Address("/f/data.dat"), ""}};
+  }
+
+  bool Run(const std::vector<update::DueEntry>& entries) {
+    updater::JobLimits limits;
+    limits.download.connectTimeoutMs = 3000;
+    limits.download.stallTimeoutMs = 2000;
+    limits.watchdogMs = 8000;
+    limits.pollMs = 100;
+    table = std::make_shared<updater::ProgressTable>();
+    const DWORD start = ::GetTickCount();
+    bool replaced = updater::RunUpdateJob(app, entries, limits, table);
+    elapsedMs = ::GetTickCount() - start;
+    return replaced;
+  }
+
+  int FailedRows() const {
+    int failed = 0;
+    for (const auto& row : table->Snapshot()) failed += row.phase == updater::RowPhase::kFailed;
+    return failed;
+  }
+
+  LoopbackServer server;
+  std::string root, app, oldExe, newExe;
+  std::map<std::string, std::string> before;
+  std::shared_ptr<updater::ProgressTable> table;
+  DWORD elapsedMs = 0;
+};
+
+TEST_F(UpdaterJob, ReplacesEveryFileAndLeavesNothingElse) {
+  Answer data;
+  data.body = "new data without a length";
+  data.contentLength = false;  // complete when the body ends normally
+  server.Set("/f/data.dat", data);
+  testlog::LogCapture log;
+  ASSERT_TRUE(Run(Entries()));
+  for (const char* line : {"download of tandrel.exe: complete", "download of data.dat: complete", "replaced 2 files"})
+    EXPECT_TRUE(log.Contains(line)) << line << "\n" << log.Lines();
+  const auto after = Snapshot(root);
+  const std::map<std::string, std::string> expected = {
+      {"app\\", ""}, {"app\\tandrel.exe", newExe}, {"app\\data.dat", "new data without a length"}};
+  EXPECT_EQ(after, expected);
+  // Both downloads were asked for as the updater asks.
+  for (const std::string& request : server.Requests()) {
+    EXPECT_EQ(HeaderValue(request, "Range"), "bytes=0-") << request;
+    EXPECT_EQ(HeaderValue(request, "User-Agent"),
+              "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+              "Chrome/76.0.3809.132 Safari/537.36");
+    EXPECT_NE(request.find(" HTTP/1.1\r\n"), std::string::npos);
+  }
+  EXPECT_EQ(server.Requests().size(), 2u);
+}
+
+struct Fault {
+  const char* what;
+  Answer::Fault fault;
+  int status;
+  std::size_t faultAfter;
+  std::string body;
+};
+
+TEST_F(UpdaterJob, AFailedDownloadLeavesEveryOldFileIntact) {
+  const Fault faults[] = {
+      {"server closes after part of the file", Answer::Fault::kCloseEarly, 200, 1000, std::string(200000, 'n')},
+      {"404 for one file", Answer::Fault::kNone, 404, 0, "not here"},
+      {"500", Answer::Fault::kNone, 500, 0, "broken"},
+      {"stalled response", Answer::Fault::kStall, 200, 1000, std::string(200000, 'n')},
+      {"empty body", Answer::Fault::kNone, 200, 0, ""},
+  };
+  for (const Fault& f : faults) {
+    Answer data;
+    data.status = f.status;
+    data.fault = f.fault;
+    data.faultAfter = f.faultAfter;
+    data.body = f.body;
+    server.Set("/f/data.dat", data);
+    testlog::LogCapture log;
+    EXPECT_FALSE(Run(Entries())) << f.what;
+    EXPECT_TRUE(log.Contains("download of data.dat: failed")) << f.what << "\n" << log.Lines();
+    EXPECT_TRUE(log.Contains("not every download completed: no file is replaced")) << f.what;
+    EXPECT_EQ(Snapshot(root), before) << f.what;
+    EXPECT_EQ(FailedRows(), 1) << f.what;
+    EXPECT_LT(elapsedMs, 30000u) << f.what;
+  }
+}
+
+TEST_F(UpdaterJob, NamesOutsideTheDirectoryAreNeverDownloaded) {
+  const std::string outside = root + "\\evil.dat";
+  const char* const names[] = {"..\\evil.dat", "sub\\..\\..\\evil.dat", "NUL", "COM1.dat", "\\\\127.0.0.1\\c$\\evil"};
+  std::vector<std::string> tried(std::begin(names), std::end(names));
+  tried.push_back(outside);  // an absolute name
+  for (const std::string& name : tried) {
+    auto entries = Entries();
+    entries.push_back({name, server.Address("/f/data.dat"), ""});
+    server.Clear();
+    Answer data;
+    data.body = "evil";
+    server.Set("/f/data.dat", data);
+    Answer exe;
+    exe.body = newExe;
+    server.Set("/f/tandrel.exe", exe);
+    EXPECT_FALSE(Run(entries)) << name;
+    EXPECT_EQ(Snapshot(root), before) << name;
+    EXPECT_EQ(FailedRows(), 1) << name;
+    // The bad line itself never reached the server (only the two good ones did).
+    EXPECT_EQ(server.Requests().size(), 2u) << name;
+  }
+}
+
+TEST_F(UpdaterJob, ADownloadWithAnotherVersionThanTheManifestsIsRefused) {
+  Answer exe;
+  exe.body = Fixture("v1_0_0_3.dll");
+  server.Set("/f/tandrel.exe", exe);
+  EXPECT_FALSE(Run(Entries("1.0.0.2")));
+  EXPECT_EQ(Snapshot(root), before);
+  EXPECT_EQ(FailedRows(), 1);
+}
+
+TEST_F(UpdaterJob, ALockedTargetPutsBackEveryFileAlreadyReplaced) {
+  // data.dat comes second: tandrel.exe is already in place when its rename fails.
+  const std::string eventName = "tandrel-test-holder-" + std::to_string(::GetCurrentProcessId());
+  HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+  std::string command = "\"" + ExecutableDirectory() + "\\update_file_holder.exe\" \"" + app + "\\data.dat\" " + eventName;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION holder{};
+  ASSERT_TRUE(::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder));
+  ASSERT_EQ(::WaitForSingleObject(ready, 10000), WAIT_OBJECT_0);
+
+  testlog::LogCapture log;
+  EXPECT_FALSE(Run(Entries()));
+  EXPECT_TRUE(log.Contains("MoveFileExA failed: error ")) << log.Lines();
+  EXPECT_TRUE(log.Contains("replacing the files failed: every old file is put back")) << log.Lines();
+
+  ::TerminateProcess(holder.hProcess, 0);
+  ::WaitForSingleObject(holder.hProcess, 10000);
+  ::CloseHandle(holder.hProcess);
+  ::CloseHandle(holder.hThread);
+  ::CloseHandle(ready);
+  EXPECT_EQ(Snapshot(root), before);
+  EXPECT_EQ(FailedRows(), 0) << "the downloads themselves completed";
+}
+
+TEST(ReplaceFiles, NewFilesAreTakenAwayAgainWhenALaterRenameFails) {
+  const std::string dir = FreshDirectory("tandrel-replace");
+  ASSERT_TRUE(WriteBytes(dir + "\\new.dat.gxtmp", "new"));
+  // The second download is missing, so its rename fails after the first one was placed.
+  const bool ok = updater::ReplaceFiles({{dir + "\\new.dat.gxtmp", dir + "\\new.dat"},
+                                         {dir + "\\gone.dat.gxtmp", dir + "\\gone.dat"}});
+  EXPECT_FALSE(ok);
+  EXPECT_TRUE(Snapshot(dir).empty());
+  RemoveTree(dir);
+}
+
+}  // namespace

@@ -1,0 +1,81 @@
+// Starting programs and the single-instance claim.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/support/test_support.h"
+#include "tests/support/log_capture.h"
+#include "util/files.h"
+#include "util/process.h"
+#include "util/single_instance.h"
+#include "util/unique_resource.h"
+
+namespace {
+
+Text CommandInterpreter() {
+  char system[MAX_PATH] = {};
+  const UINT length = GetSystemDirectoryA(system, MAX_PATH);
+  return Text(system, length) + "\\cmd.exe";
+}
+
+// A name no other test run uses.
+Text UniqueName(const char* what) {
+  return Text("tandrel util test ") + what + " " + std::to_string(GetCurrentProcessId()) + " " +
+         std::to_string(GetTickCount());
+}
+
+TEST(StartProgram, RunsTheCommandLineWithOrWithoutApplicationName) {
+  support::TempDir dir;
+  ASSERT_TRUE(dir);
+  const Text cmd = CommandInterpreter();
+  const Text byLine = dir.File("by line.txt");
+  const Text byName = dir.File("by name.txt");
+  // Without an application name the program is the command line's first token (quoted:
+  // the path may hold spaces).
+  ASSERT_TRUE(util::StartProgram("", "\"" + cmd + "\" /c echo one> \"" + byLine + "\"", 1000));
+  ASSERT_TRUE(util::StartProgram(cmd, "cmd /c echo two> \"" + byName + "\"", 1000));
+  EXPECT_TRUE(support::WaitFor([&] { return util::FileExists(byLine) && util::FileExists(byName); }, 10000));
+  std::string text;
+  EXPECT_TRUE(support::WaitFor([&] { return support::ReadWholeFile(byName, &text) && text == "two\r\n"; }, 5000))
+      << text;
+}
+
+TEST(StartProgram, AMissingProgramIsFalseAndLogged) {
+  testlog::LogCapture log;
+  const Text missing = log.directory().File("no such program.exe");
+  EXPECT_FALSE(util::StartProgram(missing, "\"" + missing + "\"", 1000));
+  EXPECT_FALSE(util::StartProgram("", "\"" + missing + "\" argument", 1000));
+  EXPECT_TRUE(log.Contains("CreateProcessA failed: error ")) << log.Lines();
+  EXPECT_TRUE(log.Contains("could not start " + missing)) << log.Lines();
+}
+
+TEST(SingleInstance, EventNameIsTheMd5OfTheNameOrOfTheFallback) {
+  struct Case { Text name, eventName; };
+  // From python3: hashlib.md5(text.encode('gbk')).hexdigest(); the empty name takes the
+  // fallback text 你懒得输入，我就写死，略略.
+  const Case cases[] = {{"Tandrel", "0d29340f92752b34cfab085d81d4178c"},
+                        {"", "917b41c1b5ace220c8b4dcacd5857727"}};
+  for (const Case& c : cases) EXPECT_EQ(util::InstanceEventName(c.name), c.eventName) << c.name;
+}
+
+TEST(SingleInstance, ClaimFailsWhileAnotherHoldsTheEventAndThenHoldsIt) {
+  testlog::LogCapture log;
+  const Text name = UniqueName("guard");
+  const Text eventName = util::InstanceEventName(name);
+  ASSERT_EQ(eventName.size(), 32u);
+  {
+    // Another instance's event, made the way a first copy makes it.
+    util::UniqueHandle other(CreateEventA(nullptr, FALSE, FALSE, eventName.c_str()));
+    ASSERT_TRUE(other);
+    EXPECT_FALSE(util::ClaimSingleInstance(name));
+    EXPECT_TRUE(log.Contains("another instance holds " + eventName)) << log.Lines();
+  }
+  // That holder is gone: the claim succeeds and the named event now exists while we run.
+  EXPECT_FALSE(util::UniqueHandle(OpenEventA(SYNCHRONIZE, FALSE, eventName.c_str())));
+  EXPECT_TRUE(util::ClaimSingleInstance(name));
+  EXPECT_TRUE(util::UniqueHandle(OpenEventA(SYNCHRONIZE, FALSE, eventName.c_str())));
+}
+
+}  // namespace
