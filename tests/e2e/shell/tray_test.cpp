@@ -1,17 +1,15 @@
 // The tray icon driven with real clicks in the notification area of Wine's desktop.
 #include <windows.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "shell_program.h"
 #include "tests/fixtures/standin/standin_control.h"
+#include "tests/support/program_log.h"
 
 namespace {
 
@@ -186,84 +184,18 @@ TEST(Tray, ExitEndsWithCodeZeroAndHostedClientsSurvive) {
   EXPECT_TRUE(support::WaitFor([&] { return !ChangedBox(program.trayBefore, CaptureTrayArea(), nullptr); }, 5000));
 }
 
-// "YYYY-MM-DD HH:MM:SS.mmm" of the local time: the log's timestamps compare as text.
-std::string LocalTimestamp() {
-  SYSTEMTIME now{};
-  GetLocalTime(&now);
-  char text[32];
-  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u:%02u.%03u", now.wYear, now.wMonth, now.wDay, now.wHour,
-                now.wMinute, now.wSecond, now.wMilliseconds);
-  return text;
-}
-
-bool IsTimestamp(const std::string& t) {
-  if (t.size() != 23) return false;
-  for (size_t i = 0; i < t.size(); ++i) {
-    const char expected = i == 4 || i == 7 ? '-' : i == 10 ? ' ' : i == 13 || i == 16 ? ':' : i == 19 ? '.' : '0';
-    if (expected == '0' ? !isdigit(static_cast<unsigned char>(t[i])) : t[i] != expected) return false;
-  }
-  return true;
-}
-
-std::string ReadWhole(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return "";
-  std::string bytes;
-  char buffer[65536];
-  DWORD got = 0;
-  while (ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
-  CloseHandle(file);
-  return bytes;
-}
-
-struct LogLine {
-  std::string timestamp;
-  std::string text;  // after the level
-};
-
-// The lines the process wrote since `since`: every program of the test bed shares the file,
-// so lines are told apart by their process id. A rotation during the session moved its first
-// lines into tandrel.log.1.
-std::vector<LogLine> SessionLines(DWORD pid, const std::string& since) {
-  char localAppData[MAX_PATH] = {};
-  if (FAILED(SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, localAppData))) return {};
-  const std::string log = std::string(localAppData) + "\\Tandrel\\tandrel.log";
-  std::istringstream all(ReadWhole(log + ".1") + ReadWhole(log));
-  std::vector<LogLine> lines;
-  for (std::string line; std::getline(all, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    // timestamp, process id, thread id, level, text
-    std::istringstream fields(line.size() > 23 ? line.substr(24) : "");
-    unsigned long linePid = 0, thread = 0;
-    std::string level;
-    if (!(fields >> linePid >> thread >> level) || linePid != pid) continue;
-    const std::string timestamp = line.substr(0, 23);
-    if (timestamp < since) continue;
-    std::string text;
-    std::getline(fields >> std::ws, text);
-    lines.push_back({timestamp, text});
-  }
-  return lines;
-}
-
 TEST(Tray, TheLogShowsTheSessionFromStartThroughTheUpdateDecisionToTheExit) {
-  const std::string before = LocalTimestamp();
+  const std::string before = support::LogTimestampNow();
   RunningProgram program;
   Start(program);
   const DWORD pid = program.process.Id();
   ExitThroughMenu(program);
-  const std::string after = LocalTimestamp();
+  const std::string after = support::LogTimestampNow();
 
-  const std::vector<LogLine> lines = SessionLines(pid, before);
+  const std::vector<support::ProgramLogLine> lines = support::ProgramLogLines(pid, before);
   ASSERT_FALSE(lines.empty()) << "no line of process " << pid << " since " << before;
-  std::string seen;
-  for (const LogLine& l : lines) seen += l.timestamp + " " + l.text + "\n";
-  auto find = [&](const std::string& prefix, size_t from) {
-    for (size_t i = from; i < lines.size(); ++i)
-      if (lines[i].text.compare(0, prefix.size(), prefix) == 0) return i;
-    return lines.size();
-  };
+  const std::string seen = support::LogLinesText(lines);
+  auto find = [&](const std::string& prefix, size_t from) { return support::FindLogLine(lines, prefix, from); };
   const size_t start = find("start: Tandrel ", 0);
   const size_t decision = find("update check: ", start);
   const size_t ending = find("ending: ", decision);
@@ -281,7 +213,7 @@ TEST(Tray, TheLogShowsTheSessionFromStartThroughTheUpdateDecisionToTheExit) {
   EXPECT_EQ(lines[ending].text, "ending: the user chose exit (exit code 0)");
   // Readable timestamps, in order, within the test's own run.
   for (size_t i = 0; i < lines.size(); ++i) {
-    EXPECT_TRUE(IsTimestamp(lines[i].timestamp)) << lines[i].timestamp;
+    EXPECT_TRUE(support::IsLogTimestamp(lines[i].timestamp)) << lines[i].timestamp;
     if (i > 0) {
       EXPECT_LE(lines[i - 1].timestamp, lines[i].timestamp);
     }
