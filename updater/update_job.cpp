@@ -3,8 +3,8 @@
 #include <memory>
 #include <thread>
 
-#include "update/file_version.h"
 #include "update/safe_name.h"
+#include "updater/download_check.h"
 #include "updater/install.h"
 #include "util/log.h"
 
@@ -16,17 +16,6 @@ struct Shared {
   explicit Shared(std::size_t rows) : cancels(rows) {}
   std::vector<DownloadCancel> cancels;
 };
-
-bool MatchesExpectedVersion(const Text& path, const Text& expected) {
-  if (expected.empty()) return true;
-  DWORD ignored = 0;
-  // A file without a version resource has nothing to compare.
-  if (::GetFileVersionInfoSizeA(path.c_str(), &ignored) == 0) return true;
-  const Text version = update::ReadFileVersion(path);
-  if (version == expected) return true;
-  util::LogWarning("%s carries version %s, the manifest says %s", path.c_str(), version.c_str(), expected.c_str());
-  return false;
-}
 
 // Parent folders of a new file in a subfolder of the directory.
 void CreateParentFolders(const Text& directory, const Text& name) {
@@ -105,7 +94,7 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
               entry.address, path, limits.download,
               [&rowTable, i](std::int64_t received, std::int64_t total) { rowTable.Progress(i, received, total); },
               &shared->cancels[i]);
-          if (ok && !MatchesExpectedVersion(path, entry.version)) {
+          if (ok && !IsExpectedDownload(path, entry.name, entry.version)) {
             if (!::DeleteFileA(path.c_str())) util::LogLastError("DeleteFileA (refused download)");
             ok = false;
           }

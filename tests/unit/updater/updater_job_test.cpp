@@ -161,6 +161,46 @@ TEST_F(UpdaterJob, ADownloadWithAnotherVersionThanTheManifestsIsRefused) {
   EXPECT_EQ(FailedRows(), 1);
 }
 
+// The image of another architecture than this build's: the PE header's machine field swapped.
+std::string OtherArchitecture(std::string image) {
+  const std::size_t pe = static_cast<unsigned char>(image[0x3C]) | static_cast<unsigned char>(image[0x3D]) << 8;
+#ifdef _WIN64
+  const WORD other = IMAGE_FILE_MACHINE_I386;
+#else
+  const WORD other = IMAGE_FILE_MACHINE_AMD64;
+#endif
+  image[pe + 4] = static_cast<char>(other & 0xFF);
+  image[pe + 5] = static_cast<char>(other >> 8);
+  return image;
+}
+
+TEST_F(UpdaterJob, AProgramFileMustBeAnImageOfThisArchitectureWithTheNamedVersion) {
+  std::string noPeSignature = newExe;
+  noPeSignature[static_cast<unsigned char>(newExe[0x3C]) | static_cast<unsigned char>(newExe[0x3D]) << 8] = 'X';
+  struct Case {
+    const char* what;
+    std::string body;
+    const char* version;
+  };
+  const Case cases[] = {
+      {"an error page served with 200", "<html><body>502 Bad Gateway</body></html>", "1.0.0.2"},
+      {"an image of the other architecture", OtherArchitecture(newExe), "1.0.0.2"},
+      {"MZ without a PE signature", noPeSignature, "1.0.0.2"},
+      {"an image without a version resource", Fixture("plain.dll"), "1.0.0.2"},
+      {"an error page where the manifest names no version", "<html>oops</html>", ""},
+  };
+  for (const Case& c : cases) {
+    Answer exe;
+    exe.body = c.body;
+    server.Set("/f/tandrel.exe", exe);
+    testlog::LogCapture log;
+    EXPECT_FALSE(Run(Entries(c.version))) << c.what;
+    EXPECT_TRUE(log.Contains("download of tandrel.exe: failed")) << c.what << "\n" << log.Lines();
+    EXPECT_TRUE(Snapshot(root) == before) << c.what;  // binary images: not printed
+    EXPECT_EQ(FailedRows(), 1) << c.what;
+  }
+}
+
 TEST_F(UpdaterJob, ALockedTargetPutsBackEveryFileAlreadyReplaced) {
   // data.dat comes second: tandrel.exe is already in place when its rename fails.
   const std::string eventName = "tandrel-test-holder-" + std::to_string(::GetCurrentProcessId());
