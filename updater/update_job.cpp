@@ -3,6 +3,7 @@
 #include <memory>
 #include <thread>
 
+#include "update/handoff_files.h"
 #include "update/safe_name.h"
 #include "updater/download_check.h"
 #include "updater/install.h"
@@ -62,7 +63,7 @@ std::vector<RowStatus> ProgressTable::Snapshot() const {
   return rows_;
 }
 
-Text DownloadPath(const Text& target) { return target + ".gxtmp"; }
+Text DownloadPath(const Text& target) { return target + update::kDownloadSuffix; }
 
 bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& entries, const JobLimits& limits,
                   const std::shared_ptr<ProgressTable>& tablePointer) {
@@ -73,11 +74,17 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
   std::vector<std::thread> threads;
   std::vector<std::size_t> threadRows;  // the row of each thread
   std::vector<bool> givenUp(entries.size(), false);
+  // Two rows for one file would download into one temporary file and replace each other.
+  update::DistinctFileNames names(directory);
 
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const update::DueEntry& entry = entries[i];
     if (!update::IsSafeFileName(directory, entry.name)) {
       util::LogWarning("refused to download %s: the name leaves the directory", entry.name.c_str());
+      table.Finish(i, false);
+      continue;
+    }
+    if (!names.Claim(entry.name)) {
       table.Finish(i, false);
       continue;
     }

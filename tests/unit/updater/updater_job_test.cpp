@@ -152,6 +152,30 @@ TEST_F(UpdaterJob, NamesOutsideTheDirectoryAreNeverDownloaded) {
   }
 }
 
+TEST_F(UpdaterJob, EntriesNamingAFileAlreadyListedOrAWorkFileAreRefusedBeforeAnyDownload) {
+  ASSERT_TRUE(::CreateDirectoryA((app + "\\sub").c_str(), nullptr));
+  before = Snapshot(root);
+  const std::vector<std::vector<std::string>> extras = {
+      {"TANDREL.EXE"}, {"Tandrel.Exe"}, {"tandrel.exe.gxtmp"}, {"data.dat.GXBAK"}, {"sub/x.dat", "sub\\x.dat"},
+  };
+  for (const auto& names : extras) {
+    auto entries = Entries();
+    for (const std::string& name : names) entries.push_back({name, server.Address("/f/data.dat"), ""});
+    server.Clear();
+    Answer data;
+    data.body = "other";
+    server.Set("/f/data.dat", data);
+    Answer exe;
+    exe.body = newExe;
+    server.Set("/f/tandrel.exe", exe);
+    EXPECT_FALSE(Run(entries)) << names.back();
+    EXPECT_TRUE(Snapshot(root) == before) << names.back();
+    EXPECT_EQ(FailedRows(), 1) << names.back();
+    // Only the entries naming a file of their own reached the server.
+    EXPECT_EQ(server.Requests().size(), 2u + names.size() - 1) << names.back();
+  }
+}
+
 TEST_F(UpdaterJob, ADownloadWithAnotherVersionThanTheManifestsIsRefused) {
   Answer exe;
   exe.body = Fixture("v1_0_0_3.dll");
