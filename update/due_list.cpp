@@ -21,7 +21,7 @@ Text BuildDueList(const Text& manifest, const Text& directory) {
     const Text path = directory + "\\" + entry.name;
     // With a version to compare, a missing file shows up as an unreadable version anyway.
     const bool exists = !entry.version.empty() || util::FileExists(path);
-    if (IsDue(entry, exists, ReadFileVersion(path))) dueList += DueLine(entry);
+    if (IsDue(entry, exists, ReadFileVersionOfOwnFile(path))) dueList += DueLine(entry);
   }
   return dueList;
 }

@@ -70,7 +70,7 @@ bool IsExpectedDownload(const Text& path, const Text& name, const Text& expected
   if ((EndsWithNoCase(name, ".exe") || EndsWithNoCase(name, ".dll")) && !IsImageForThisMachine(path)) return false;
   if (expectedVersion.empty()) return true;
   // No version resource reads as the empty version: never the one named.
-  const Text version = update::ReadFileVersion(path);
+  const Text version = update::ReadFileVersionOfOwnFile(path);
   if (version == expectedVersion) return true;
   util::LogWarning("%s carries version \"%s\", the manifest says %s", path.c_str(), version.c_str(),
                    expectedVersion.c_str());

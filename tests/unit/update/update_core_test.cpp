@@ -145,6 +145,22 @@ TEST(DueDecision, ALaterEntryForAFileAlreadyNamedOrForAWorkFileIsNeverDue) {
   RemoveTree(dir);
 }
 
+TEST(DueDecision, AProgramFolderOutsideDriveLetterPathsIsReadLikeAnyOther) {
+  // Run from a share the folder is "\\server\share\..."; "\\?\C:\..." shows the same under Wine.
+  const std::string dir = FreshDirectory("tandrel-due-unc");
+  ASSERT_TRUE(::CopyFileA(Fixture("v1_0_0_2.dll").c_str(), (dir + "\\a.dll").c_str(), FALSE));
+  const std::string longForm = "\\\\?\\" + dir;
+  EXPECT_EQ(update::BuildDueList("<yingyong>a.dll</yingyong><banben>1.0.0.2</banben><dizhi>X</dizhi>", longForm), "");
+  EXPECT_EQ(update::BuildDueList("<yingyong>a.dll</yingyong><banben>1.0.0.3</banben><dizhi>X</dizhi>", longForm),
+            "<wjmc>a.dll</wjmc><wjdz>X</wjdz><wjbb>1.0.0.3</wjbb>\r\n");
+  EXPECT_EQ(update::ReadFileVersionOfOwnFile(longForm + "\\a.dll"), "1.0.0.2");
+  // The checked read keeps its rule for the error text.
+  Text error;
+  EXPECT_EQ(update::ReadFileVersion(longForm + "\\a.dll", error), "");
+  EXPECT_EQ(error, "当前文件名不符合规范");
+  RemoveTree(dir);
+}
+
 TEST(DueList, ReadBackWithAndWithoutTheVersionTag) {
   const auto entries = update::ParseDueList(
       "<wjmc>a.dll</wjmc><wjdz>http://h/a.dll</wjdz><wjbb>1.0.0.9</wjbb>\r\n<wjmc>b.dat</wjmc><wjdz>http://h/b</wjdz>\r\n");

@@ -96,6 +96,13 @@ TEST_F(UpdaterJob, ReplacesEveryFileAndLeavesNothingElse) {
   EXPECT_EQ(server.Requests().size(), 2u);
 }
 
+TEST_F(UpdaterJob, AProgramFolderOutsideDriveLetterPathsIsUpdated) {
+  app = "\\\\?\\" + app;  // stands in for "\\server\share\..."
+  ASSERT_TRUE(Run(Entries()));
+  EXPECT_TRUE(ReadBytes(root + "\\app\\tandrel.exe") == newExe);
+  EXPECT_EQ(ReadBytes(root + "\\app\\data.dat"), std::string(200000, 'n'));
+}
+
 struct Fault {
   const char* what;
   Answer::Fault fault;
