@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include "update/handoff_files.h"
 #include "update/safe_name.h"
@@ -18,13 +19,35 @@ struct Shared {
   std::vector<DownloadCancel> cancels;
 };
 
-// Parent folders of a new file in a subfolder of the directory.
-void CreateParentFolders(const Text& directory, const Text& name) {
-  for (std::size_t at = name.find_first_of("\\/"); at != Text::npos; at = name.find_first_of("\\/", at + 1)) {
+// The missing parent folders of directory\name, outermost first; returns the ones it made, so
+// that a failed job can take them away again. A separator is a byte 0x5C or "/" that is a
+// character of its own, not the trail byte of a two-byte character.
+std::vector<Text> CreateParentFolders(const Text& directory, const Text& name) {
+  std::vector<Text> created;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (util::IsLeadByte(c) && i + 1 < name.size()) {
+      ++i;
+      continue;
+    }
+    if (c != '\\' && c != '/') continue;
+    const Text folder = directory + "\\" + name.substr(0, i);
     // A folder that exists already is what we want; the download reports any other trouble.
-    if (!::CreateDirectoryA((directory + "\\" + name.substr(0, at)).c_str(), nullptr) &&
-        ::GetLastError() != ERROR_ALREADY_EXISTS) {
+    if (::CreateDirectoryA(folder.c_str(), nullptr)) {
+      created.push_back(folder);
+    } else if (::GetLastError() != ERROR_ALREADY_EXISTS) {
       util::LogLastError("CreateDirectoryA");
+    }
+  }
+  return created;
+}
+
+// Innermost first; a folder that is not empty (a file of a thread given up on) stays, logged.
+void RemoveFolders(const std::vector<Text>& folders) {
+  for (std::size_t i = folders.size(); i-- > 0;) {
+    if (!::RemoveDirectoryA(folders[i].c_str())) {
+      util::LogLastError("RemoveDirectoryA");
+      util::LogWarning("the folder %s stays behind", folders[i].c_str());
     }
   }
 }
@@ -76,6 +99,7 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
   std::vector<bool> givenUp(entries.size(), false);
   // Two rows for one file would download into one temporary file and replace each other.
   update::DistinctFileNames names(directory);
+  std::vector<Text> createdFolders;  // outermost first
 
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const update::DueEntry& entry = entries[i];
@@ -90,7 +114,7 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
     }
     replacements[i].target = directory + "\\" + entry.name;
     replacements[i].downloaded = DownloadPath(replacements[i].target);
-    CreateParentFolders(directory, entry.name);
+    for (Text& folder : CreateParentFolders(directory, entry.name)) createdFolders.push_back(std::move(folder));
     try {
       threadRows.push_back(i);
       threads.emplace_back([shared, tablePointer, i, entry, path = replacements[i].downloaded, limits]() noexcept {
@@ -159,9 +183,12 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
       if (!r.downloaded.empty() && !::DeleteFileA(r.downloaded.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
         util::LogLastError("DeleteFileA (download)");
     }
+    RemoveFolders(createdFolders);
     return false;
   }
-  return ReplaceFiles(replacements);
+  if (ReplaceFiles(replacements)) return true;
+  RemoveFolders(createdFolders);
+  return false;
 }
 
 }  // namespace updater

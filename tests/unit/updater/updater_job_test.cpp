@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <thread>
+
 #include "loopback_server.h"
 #include "test_files.h"
 #include "tests/support/log_capture.h"
@@ -255,6 +258,67 @@ TEST_F(UpdaterJob, ALockedTargetPutsBackEveryFileAlreadyReplaced) {
   ::CloseHandle(ready);
   EXPECT_EQ(Snapshot(root), before);
   EXPECT_EQ(FailedRows(), 0) << "the downloads themselves completed";
+}
+
+TEST_F(UpdaterJob, AFailedJobLeavesNoFolderBehindAndTwoByteNamesKeepTheirTrailByte) {
+  // "乗" is 0x81 0x5C in GBK: its trail byte is the separator's byte, yet no separator.
+  struct Case {
+    const char* name;
+    int status;
+    const char* expectedEntry;  // in the snapshot after the job; nullptr: nothing new
+  };
+  const Case cases[] = {
+      {"乗.dat", 404, nullptr},
+      {"new\\deep\\a.dat", 404, nullptr},
+      {"乗\\乗.dat", 404, nullptr},
+      {"乗.dat", 200, "app\\乗.dat"},
+  };
+  for (const Case& c : cases) {
+    Answer extra;
+    extra.status = c.status;
+    extra.body = "extra";
+    server.Set("/f/extra", extra);
+    auto entries = Entries();
+    entries.push_back({c.name, server.Address("/f/extra"), ""});
+    EXPECT_EQ(Run(entries), c.status == 200) << c.name;
+    std::map<std::string, std::string> expected = before;
+    if (c.expectedEntry) {
+      expected = {{"app\\", ""}, {"app\\tandrel.exe", newExe}, {"app\\data.dat", std::string(200000, 'n')},
+                  {c.expectedEntry, "extra"}};
+    }
+    EXPECT_TRUE(Snapshot(root) == expected) << c.name << ": " << Snapshot(root).size() << " entries";
+    RemoveTree(app);
+    ASSERT_TRUE(::CreateDirectoryA(app.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(app + "\\tandrel.exe", oldExe));
+    ASSERT_TRUE(WriteBytes(app + "\\data.dat", "old data"));
+  }
+}
+
+TEST_F(UpdaterJob, ADownloadInProgressCanBeDeletedByTheJob) {
+  // A download thread given up on still holds its file: the job must still be able to delete it.
+  Answer stall;
+  stall.fault = Answer::Fault::kStall;
+  stall.faultAfter = 1000;
+  stall.body = std::string(200000, 's');
+  server.Set("/f/stall", stall);
+  const std::string path = app + "\\stall.dat.gxtmp";
+  updater::DownloadLimits limits;
+  limits.stallTimeoutMs = 8000;
+  updater::DownloadCancel cancel;
+  std::atomic<bool> started{false};
+  std::thread download([&] {
+    updater::DownloadToFile(server.Address("/f/stall"), path, limits,
+                            [&](std::int64_t, std::int64_t) { started = true; }, &cancel);
+  });
+  // The first report comes once the response has begun, with the file open.
+  for (int i = 0; i < 100 && !started; ++i) ::Sleep(50);
+  ASSERT_TRUE(started.load()) << "the download never began";
+  const bool deleted = ::DeleteFileA(path.c_str()) != FALSE;
+  const DWORD error = ::GetLastError();
+  cancel.Cancel();
+  download.join();
+  EXPECT_TRUE(deleted) << "error " << error;
+  EXPECT_FALSE(Exists(path));
 }
 
 TEST(ReplaceFiles, NewFilesAreTakenAwayAgainWhenALaterRenameFails) {
