@@ -167,8 +167,11 @@ bool SetTrayIcon(HWND window, const Bytes& iconFile, const Text& tip) {
 
 void RemoveTrayIcon(HWND window) {
   TrayIconState& tray = Tray();
-  RetryTimer().SetInterval(0);
-  tray.retriesLeft = 0;
+  // The way out may run on any thread: the timer is touched only when tries are pending.
+  if (tray.retriesLeft > 0) {
+    tray.retriesLeft = 0;
+    RetryTimer().SetInterval(0);
+  }
   NOTIFYICONDATAA data{};
   data.cbSize = sizeof data;
   data.hWnd = window;
