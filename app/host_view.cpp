@@ -174,6 +174,8 @@ void FormHostView::FirstUseNoticeAndEnd() {
   EndProgram(ExitReason::kClientNotFound);
 }
 
+bool FormHostView::PostToUiThread(std::function<void()> task) { return ui::PostTask(std::move(task)); }
+
 FormHostView& ProgramHostView() {
   // Never destroyed: the form's windows and the host live until the process ends.
   static FormHostView* view = new FormHostView(Form());

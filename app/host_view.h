@@ -25,6 +25,7 @@ class FormHostView final : public host::HostView {
   void HideMainWindow() override;
   void ShowMainWindow() override;
   void FirstUseNoticeAndEnd() override;
+  bool PostToUiThread(std::function<void()> task) override;
 
   // User-interface thread: the position (1-based) of a tab control as last drawn, or 0.
   int PositionOf(const ui::PictureBox& tab) const;

@@ -77,6 +77,13 @@ void LoadMainWindow() {
     if (host::InstanceHost* h = app::ProgramHost()) h->OnMainWindowMoved();
   };
   f.mainWindow.onTrayEvent = [](ui::TrayEvent event) { app::OnTrayEvent(event); };
+  f.mainWindow.onMessage = [](UINT message, WPARAM, LPARAM, LRESULT& result) {
+    const UINT taskbarCreated = app::TaskbarCreatedMessage();
+    if (taskbarCreated == 0 || message != taskbarCreated) return false;
+    app::OnTaskbarCreated();
+    result = 0;
+    return true;
+  };
 
   ui::TopWindow::Design design;
   design.x = 50;

@@ -22,13 +22,87 @@ constexpr int kIconSize = 48;
 constexpr DWORD kIconFormatVersion = 0x30000;
 constexpr char kTrayTip[] = "Tandrel";
 
-util::UniqueIcon shownIcon;  // the icon the shell currently shows for us
-bool iconShown = false;
+// The icon handed to the shell and what it was handed with: kept so that a refused add can
+// be tried again and a new taskbar can be given the icon again. User-interface thread only.
+struct TrayIconState {
+  HWND window = nullptr;
+  util::UniqueIcon icon;  // null: no icon is set
+  Text tip;
+  bool added = false;  // the shell accepted the add
+  int retriesLeft = 0;
+};
+TrayIconState& Tray() {
+  static TrayIconState* state = new TrayIconState;  // lives until the process ends
+  return *state;
+}
+ui::Timer& RetryTimer() {
+  static ui::Timer* timer = new ui::Timer;  // its ticks must outlive every static
+  return *timer;
+}
+NotifyIconCall notifyIcon = Shell_NotifyIconA;
 
 std::uint32_t Little(const Bytes& b, std::size_t at, int size) {
   std::uint32_t value = 0;
   for (int i = size - 1; i >= 0; --i) value = (value << 8) | b[at + i];
   return value;
+}
+
+NOTIFYICONDATAA IconData(const TrayIconState& tray) {
+  NOTIFYICONDATAA data{};
+  data.cbSize = sizeof data;
+  data.hWnd = tray.window;
+  data.uID = kTrayIconId;
+  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+  data.uCallbackMessage = kTrayCallbackMessage;
+  data.hIcon = tray.icon.get();
+  std::memcpy(data.szTip, tray.tip.data(), tray.tip.size());  // cut to fit, the rest stays zero
+  return data;
+}
+
+// One add of the current icon; true when the shell took it.
+bool TryAdd() {
+  TrayIconState& tray = Tray();
+  if (!tray.icon) return false;
+  NOTIFYICONDATAA data = IconData(tray);
+  if (!notifyIcon(NIM_ADD, &data)) {
+    util::LogLastError("Shell_NotifyIconA(NIM_ADD)");
+    return false;
+  }
+  tray.added = true;
+  return true;
+}
+
+void OnRetryTick() {
+  TrayIconState& tray = Tray();
+  if (tray.added || !tray.icon || tray.retriesLeft <= 0) {
+    RetryTimer().SetInterval(0);
+    return;
+  }
+  --tray.retriesLeft;
+  if (TryAdd()) {
+    RetryTimer().SetInterval(0);
+    util::LogInfo("tray icon: added on a later try");
+  } else if (tray.retriesLeft == 0) {
+    RetryTimer().SetInterval(0);
+    // Hidden and with nothing hosted the program can then be reached only by a new taskbar.
+    util::LogError("tray icon: the shell refused the icon %d times, no more tries", kTrayAddRetries + 1);
+  }
+}
+
+// Adds now; when the shell refuses, tries again on the timer up to `retries` times.
+void StartAdding(int retries) {
+  TrayIconState& tray = Tray();
+  if (TryAdd()) {
+    tray.retriesLeft = 0;
+    RetryTimer().SetInterval(0);
+    return;
+  }
+  util::LogWarning("tray icon: the shell refused the icon, trying again every %d ms up to %d times",
+                   kTrayAddRetryMs, retries);
+  tray.retriesLeft = retries;
+  ui::Timer& timer = RetryTimer();
+  timer.onTick = OnRetryTick;
+  timer.SetInterval(kTrayAddRetryMs);
 }
 
 }  // namespace
@@ -75,32 +149,60 @@ bool SetTrayIcon(HWND window, const Bytes& iconFile, const Text& tip) {
     return false;
   }
 
-  NOTIFYICONDATAA data{};
-  data.cbSize = sizeof data;
-  data.hWnd = window;
-  data.uID = kTrayIconId;
-  data.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
-  data.uCallbackMessage = kTrayCallbackMessage;
-  data.hIcon = icon.get();
-  const Text cut = CutTrayTip(tip);
-  std::memcpy(data.szTip, cut.data(), cut.size());
-
-  // Without an icon the program simply runs on; the failure is only logged.
-  if (!Shell_NotifyIconA(iconShown ? NIM_MODIFY : NIM_ADD, &data)) util::LogLastError("Shell_NotifyIconA(add/modify)");
-  iconShown = true;
-  shownIcon = std::move(icon);  // destroys the icon shown before, if any
+  TrayIconState& tray = Tray();
+  util::UniqueIcon previous = std::move(tray.icon);  // destroyed once the shell has the new one
+  tray.window = window;
+  tray.icon = std::move(icon);
+  tray.tip = CutTrayTip(tip);
+  if (tray.added) {
+    NOTIFYICONDATAA data = IconData(tray);
+    if (notifyIcon(NIM_MODIFY, &data)) return true;
+    // The shell no longer knows the icon (it went without announcing a new taskbar): add it.
+    util::LogLastError("Shell_NotifyIconA(NIM_MODIFY)");
+    tray.added = false;
+  }
+  StartAdding(kTrayAddRetries);
   return true;
 }
 
 void RemoveTrayIcon(HWND window) {
+  TrayIconState& tray = Tray();
+  // The way out may run on any thread: the timer is touched only when tries are pending.
+  if (tray.retriesLeft > 0) {
+    tray.retriesLeft = 0;
+    RetryTimer().SetInterval(0);
+  }
   NOTIFYICONDATAA data{};
   data.cbSize = sizeof data;
   data.hWnd = window;
   data.uID = kTrayIconId;
   // Called on every way out, also before any icon was shown: only a shown one can fail to go.
-  if (!Shell_NotifyIconA(NIM_DELETE, &data) && iconShown) util::LogLastError("Shell_NotifyIconA(NIM_DELETE)");
-  iconShown = false;
-  shownIcon.reset();
+  if (!notifyIcon(NIM_DELETE, &data) && tray.added) util::LogLastError("Shell_NotifyIconA(NIM_DELETE)");
+  tray.added = false;
+  tray.icon.reset();
+}
+
+UINT TaskbarCreatedMessage() {
+  static const UINT message = [] {
+    const UINT registered = RegisterWindowMessageA("TaskbarCreated");
+    if (registered == 0) util::LogLastError("RegisterWindowMessageA(TaskbarCreated)");
+    return registered;
+  }();
+  return message;
+}
+
+void OnTaskbarCreated() {
+  TrayIconState& tray = Tray();
+  if (!tray.icon) return;
+  util::LogInfo("tray icon: a new taskbar was created, the icon is added again");
+  tray.added = false;
+  StartAdding(kTrayAddRetries);
+}
+
+NotifyIconCall ReplaceNotifyIconCall(NotifyIconCall call) {
+  NotifyIconCall before = notifyIcon;
+  notifyIcon = call ? call : Shell_NotifyIconA;
+  return before;
 }
 
 void InstallTrayIcon() { SetTrayIcon(Form().mainWindow.Handle(), TrayIconData(), kTrayTip); }

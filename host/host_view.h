@@ -4,6 +4,8 @@
 // thread and reports tab clicks back with the tab's position.
 #include <windows.h>
 
+#include <functional>
+
 #include "host/instance_model.h"
 
 namespace host {
@@ -31,6 +33,10 @@ class HostView {
   virtual void ShowMainWindow() = 0;
   // No client to start: the first-use notice, then the program ends. Does not return.
   virtual void FirstUseNoticeAndEnd() = 0;
+  // Queues the task for the user-interface thread's message loop and returns at once, also
+  // on that thread (a hook handler posts what it must not wait for). False when it could not
+  // be queued: the task then never runs.
+  virtual bool PostToUiThread(std::function<void()> task) = 0;
 };
 
 }  // namespace host

@@ -1,7 +1,11 @@
 // What the user does to tabs and panes: tab clicks, the pointer guard over the hosted
 // window's title-bar buttons, Alt+A, and the refresh after the main window has moved.
 // All of it runs on the user-interface thread (window events and hook handlers), so calls
-// towards client windows never wait for the client.
+// towards client windows never wait for the client. The pointer guard only reads window
+// state, queues the enabling to a helper and ends a process without waiting; Alt+A's window
+// work is posted out of the hook.
+#include <functional>
+
 #include "host/client_windows.h"
 #include "host/host_bookkeeping.h"
 #include "host/instance_host.h"
@@ -66,17 +70,24 @@ void InstanceHost::OnMouseEvent(const util::MouseEvent& event) {
 }
 
 void InstanceHost::OnKeyEvent(const util::KeyEvent& event) {
+  // Inside the keyboard hook: decide and post only. Minimising, hiding, restoring and
+  // activating send focus and activation messages into the hosted client's thread, which
+  // may hang; Windows removes a hook that takes longer than LowLevelHooksTimeout.
+  std::function<void()> work;
   switch (DecideAltA(model_.Snapshot().hostedCount, event)) {
     case AltAAction::kHide:
-      view_.HideMainWindow();
+      work = [this] { view_.HideMainWindow(); };
       break;
     case AltAAction::kShow:
-      view_.ShowMainWindow();
-      windows_.ActivateWindow(view_.MainWindow());
+      work = [this] {
+        view_.ShowMainWindow();
+        windows_.ActivateWindow(view_.MainWindow());
+      };
       break;
     case AltAAction::kNothing:
-      break;
+      return;
   }
+  if (!view_.PostToUiThread(std::move(work))) util::LogWarning("Alt+A: the hide or show could not be posted, nothing done");
 }
 
 void InstanceHost::OnMainWindowMoved() {

@@ -1,5 +1,6 @@
 // The tray icon driven with real clicks in the notification area of Wine's desktop.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <gtest/gtest.h>
 
@@ -155,6 +156,32 @@ TEST(Tray, RightClickOpensTheMenuBesideThePointer) {
   POINT itemCentre = {(r.left + r.right) / 2, (rows[0].top + rows[0].bottom) / 2};
   ClickScreen(itemCentre.x, itemCentre.y, false);
   EXPECT_TRUE(support::WaitFor([&] { return IsWindowVisible(program.main) && !IsIconic(program.main); }, 5000));
+  ExitThroughMenu(program);
+}
+
+// A restarted shell has lost every icon and broadcasts "TaskbarCreated". Wine's notification
+// area lives in the explorer.exe that owns the virtual desktop, so it cannot be restarted on
+// its own: the icon is taken away here as a new shell would not have it, then the broadcast.
+TEST(Tray, TheIconComesBackWhenANewTaskbarIsAnnounced) {
+  RunningProgram program;
+  Start(program);
+  NOTIFYICONDATAA lost{};
+  lost.cbSize = sizeof lost;
+  lost.hWnd = program.main;
+  lost.uID = 100;
+  ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &lost));
+  ASSERT_TRUE(support::WaitFor([&] { return !ChangedBox(program.trayBefore, CaptureTrayArea(), nullptr); }, 5000))
+      << "the icon did not go";
+
+  const UINT taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+  ASSERT_NE(taskbarCreated, 0u);
+  SendNotifyMessageA(HWND_BROADCAST, taskbarCreated, 0, 0);
+  ASSERT_TRUE(WaitForNewTrayIcon(program.trayBefore, 10000, &program.icon)) << "the icon did not come back";
+
+  // It is the program's icon again: a click on it shows the hidden window.
+  PostMessageA(program.main, WM_CLOSE, 0, 0);
+  ASSERT_TRUE(support::WaitFor([&] { return !IsWindowVisible(program.main); }, 5000));
+  EXPECT_TRUE(ClickUntil(Centre(program.icon), false, [&] { return IsWindowVisible(program.main) != FALSE; }));
   ExitThroughMenu(program);
 }
 

@@ -214,6 +214,27 @@ int FakeView::Renders() const {
   return renders_;
 }
 
+bool FakeView::PostToUiThread(std::function<void()> task) {
+  std::lock_guard<std::mutex> guard(lock_);
+  posted_.push_back(std::move(task));
+  return true;
+}
+
+int FakeView::RunPosted() {
+  std::vector<std::function<void()>> tasks;
+  {
+    std::lock_guard<std::mutex> guard(lock_);
+    tasks.swap(posted_);
+  }
+  for (auto& task : tasks) task();
+  return static_cast<int>(tasks.size());
+}
+
+size_t FakeView::Posted() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return posted_.size();
+}
+
 HWND FakeView::MainWindow() { return host::HandleFromValue(0x800); }
 HWND FakeView::Pane(int k) { return k >= 1 && k <= 6 ? host::HandleFromValue(0x900 + 4 * k) : nullptr; }
 

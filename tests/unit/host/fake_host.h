@@ -98,14 +98,19 @@ class FakeView final : public host::HostView {
   void HideMainWindow() override { ++hides; }
   void ShowMainWindow() override { ++shows; }
   void FirstUseNoticeAndEnd() override { ++firstUseNotices; }
+  bool PostToUiThread(std::function<void()> task) override;
 
   int Renders() const;
+  // Runs the posted tasks, as the message loop would; how many ran.
+  int RunPosted();
+  size_t Posted() const;
   int hides = 0, shows = 0;
   std::atomic<int> firstUseNotices{0};
 
  private:
   mutable std::mutex lock_;
   int renders_ = 0;
+  std::vector<std::function<void()>> posted_;
 };
 
 }  // namespace fakes

@@ -36,6 +36,7 @@ class TwoWindowView final : public host::HostView {
   void LoadPanes() override {}
   void HideMainWindow() override {}
   void ShowMainWindow() override {}
+  bool PostToUiThread(std::function<void()>) override { return false; }
   void FirstUseNoticeAndEnd() override {}
 
  private:

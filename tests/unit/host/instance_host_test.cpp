@@ -340,4 +340,39 @@ TEST_F(InstanceHostTest, PointerGuard) {
   }
 }
 
+// Alt+A is handled inside the low-level keyboard hook: the hook only decides and posts, and
+// the posted work hides or shows the main window from the message loop. Hiding and showing
+// send activation messages that a hung hosted client may never answer, and Windows silently
+// removes a hook that takes longer than LowLevelHooksTimeout.
+TEST_F(InstanceHostTest, AltAIsPostedAndThePostedWorkHidesAndShows) {
+  HostClients(1);
+  windows_.ClearCalls();
+  util::KeyEvent press;
+  press.modifier = util::Modifier::kAlt;
+  press.key = 'A';
+  press.action = util::KeyAction::kPress;
+  util::KeyEvent release = press;
+  release.action = util::KeyAction::kRelease;
+
+  host_->OnKeyEvent(press);
+  EXPECT_EQ(view_.hides, 0) << "hidden inside the hook";
+  ASSERT_EQ(view_.Posted(), 1u);
+  host_->OnKeyEvent(release);
+  EXPECT_EQ(view_.shows, 0) << "shown inside the hook";
+  EXPECT_TRUE(windows_.Calls().empty()) << "the client's window was called inside the hook";
+  ASSERT_EQ(view_.Posted(), 2u);
+
+  // In the order the keys came: hidden, then shown and activated.
+  EXPECT_EQ(view_.RunPosted(), 2);
+  EXPECT_EQ(view_.hides, 1);
+  EXPECT_EQ(view_.shows, 1);
+  EXPECT_EQ(windows_.Calls(), std::vector<std::string>{"Activate " + H(view_.MainWindow())});
+
+  // Another key posts nothing.
+  util::KeyEvent other = press;
+  other.key = 'B';
+  host_->OnKeyEvent(other);
+  EXPECT_EQ(view_.Posted(), 0u);
+}
+
 }  // namespace
