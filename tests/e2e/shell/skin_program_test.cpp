@@ -92,8 +92,8 @@ TEST_P(WithoutTheLibrary, TheProgramStopsWithTheFatalBox) {
 }
 
 INSTANTIATE_TEST_SUITE_P(SkinAtStart, WithoutTheLibrary, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& info) {
-                           return info.param ? std::string("ALibraryInTheCurrentDirectoryIsNotUsed")
+                         [](const ::testing::TestParamInfo<bool>& tested) {
+                           return tested.param ? std::string("ALibraryInTheCurrentDirectoryIsNotUsed")
                                              : std::string("NoLibraryAnywhere");
                          });
 
