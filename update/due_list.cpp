@@ -10,15 +10,18 @@ namespace update {
 
 Text BuildDueList(const Text& manifest, const Text& directory) {
   Text dueList;
+  // Every entry claims its file, due or not: a later line for the same file is never due.
+  DistinctFileNames names(directory);
   for (const ManifestEntry& entry : ParseManifest(manifest)) {
     if (!IsSafeFileName(directory, entry.name)) {
       util::LogWarning("manifest entry %s is not a name inside the program's folder: skipped", entry.name.c_str());
       continue;
     }
+    if (!names.Claim(entry.name)) continue;
     const Text path = directory + "\\" + entry.name;
     // With a version to compare, a missing file shows up as an unreadable version anyway.
     const bool exists = !entry.version.empty() || util::FileExists(path);
-    if (IsDue(entry, exists, ReadFileVersion(path))) dueList += DueLine(entry);
+    if (IsDue(entry, exists, ReadFileVersionOfOwnFile(path))) dueList += DueLine(entry);
   }
   return dueList;
 }

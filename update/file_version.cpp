@@ -16,33 +16,8 @@ void ReplaceAll(Text& text, const Text& from, const Text& to) {
     text.replace(at, from.size(), to);
 }
 
-}  // namespace
-
-bool IsFullPath(const Text& path) {
-  Text copy = path;
-  while (copy.find("\\\\") != Text::npos) ReplaceAll(copy, "\\\\", "\\");
-  while (copy.find("//") != Text::npos) ReplaceAll(copy, "//", "/");
-  if (copy.empty()) return false;
-  char first = copy[0];
-  if (first >= 'a' && first <= 'z') first = static_cast<char>(first - 'a' + 'A');
-  if (first < 'A' || first > 'Z') return false;
-  return copy.find(":\\") != Text::npos || copy.find(":/") != Text::npos;
-}
-
-Text TranslationKey(std::uint16_t language, std::uint16_t codePage) {
-  char digits[16];
-  std::snprintf(digits, sizeof digits, "%08lX",
-                static_cast<unsigned long>(language) * 65536UL + static_cast<unsigned long>(codePage));
-  return digits;
-}
-
-Text ReadFileVersion(const Text& path, Text& error) {
-  if (!path.empty() && !IsFullPath(path)) {
-    error = "当前文件名不符合规范";
-    return {};
-  }
-  const Text file = path.empty() ? util::ProgramFilePath() : path;
-
+// The FileVersion string of file, with no rule about its path.
+Text ReadVersionResource(const Text& file, Text& error) {
   DWORD handle = 0;
   DWORD size = ::GetFileVersionInfoSizeA(file.c_str(), &handle);
   if (size == 0 || static_cast<long>(size) < 0) {
@@ -75,6 +50,39 @@ Text ReadFileVersion(const Text& path, Text& error) {
   std::size_t n = 0;
   while (n < valueLength && chars[n] != '\0') ++n;
   return Text(chars, n);
+}
+
+}  // namespace
+
+bool IsFullPath(const Text& path) {
+  Text copy = path;
+  while (copy.find("\\\\") != Text::npos) ReplaceAll(copy, "\\\\", "\\");
+  while (copy.find("//") != Text::npos) ReplaceAll(copy, "//", "/");
+  if (copy.empty()) return false;
+  char first = copy[0];
+  if (first >= 'a' && first <= 'z') first = static_cast<char>(first - 'a' + 'A');
+  if (first < 'A' || first > 'Z') return false;
+  return copy.find(":\\") != Text::npos || copy.find(":/") != Text::npos;
+}
+
+Text TranslationKey(std::uint16_t language, std::uint16_t codePage) {
+  char digits[16];
+  std::snprintf(digits, sizeof digits, "%08lX",
+                static_cast<unsigned long>(language) * 65536UL + static_cast<unsigned long>(codePage));
+  return digits;
+}
+
+Text ReadFileVersion(const Text& path, Text& error) {
+  if (!path.empty() && !IsFullPath(path)) {
+    error = "当前文件名不符合规范";
+    return {};
+  }
+  return ReadVersionResource(path.empty() ? util::ProgramFilePath() : path, error);
+}
+
+Text ReadFileVersionOfOwnFile(const Text& path) {
+  Text ignored;
+  return ReadVersionResource(path, ignored);
 }
 
 }  // namespace update

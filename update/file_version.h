@@ -15,6 +15,10 @@ inline Text ReadFileVersion(const Text& path) {
   return ReadFileVersion(path, ignored);
 }
 
+// The same for a path the program built from its own folder, without the drive-letter rule
+// (a program run from "\\server\share" has no drive letter): used for the update decision.
+Text ReadFileVersionOfOwnFile(const Text& path);
+
 // Whether path is absolute with a drive letter ("C:\x", "c:/x"; "\\server\share" is not).
 bool IsFullPath(const Text& path);
 

@@ -13,6 +13,10 @@ constexpr char kDueListFile[] = "gxwj.bin";
 constexpr char kUpdaterFile[] = "Hgxcx.exe";
 // The program to start again.
 constexpr char kRestartProgram[] = "tandrel.exe";
+// The updater's own work files beside a target: the download until it is complete, and the
+// old file until every new one is in place. No listed file may end in either.
+constexpr char kDownloadSuffix[] = ".gxtmp";
+constexpr char kBackupSuffix[] = ".gxbak";
 // An older release's updater, deleted at every start.
 constexpr char kStaleUpdaterFile[] = "gxcx.exe";
 

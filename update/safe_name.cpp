@@ -4,6 +4,9 @@
 
 #include <vector>
 
+#include "update/handoff_files.h"
+#include "util/log.h"
+
 namespace update {
 namespace {
 
@@ -81,6 +84,46 @@ bool IsSafeFileName(const Text& directory, const Text& name) {
   const Text resolved(full, length);
   const Text prefix(baseFull, baseLength);
   return resolved.size() > prefix.size() && UpperAscii(resolved.substr(0, prefix.size())) == UpperAscii(prefix);
+}
+
+std::wstring FileIdentity(const Text& directory, const Text& name) {
+  const std::wstring joined = util::Widen(directory + "\\" + name);
+  if (joined.empty()) return {};
+  // GetFullPathNameW turns "/" into "\" and resolves "." and "..".
+  std::vector<wchar_t> full(joined.size() + MAX_PATH);
+  DWORD length = ::GetFullPathNameW(joined.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (length >= full.size()) {
+    full.resize(length + 1);
+    length = ::GetFullPathNameW(joined.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  }
+  if (length == 0 || length >= full.size()) {
+    util::LogLastError("GetFullPathNameW");
+    return {};
+  }
+  // File names compare without case (NTFS folds by its upper-case table, like CharUpper).
+  ::CharUpperBuffW(full.data(), length);
+  return std::wstring(full.data(), length);
+}
+
+bool DistinctFileNames::Claim(const Text& name) {
+  const Text upper = UpperAscii(name);
+  for (const char* suffix : {kDownloadSuffix, kBackupSuffix}) {
+    const Text tail = UpperAscii(suffix);
+    if (upper.size() >= tail.size() && upper.compare(upper.size() - tail.size(), tail.size(), tail) == 0) {
+      util::LogWarning("%s ends like one of the updater's work files: refused", name.c_str());
+      return false;
+    }
+  }
+  const std::wstring identity = FileIdentity(directory_, name);
+  if (identity.empty()) {
+    util::LogWarning("%s could not be resolved in %s: refused", name.c_str(), directory_.c_str());
+    return false;
+  }
+  if (!claimed_.insert(identity).second) {
+    util::LogWarning("%s names a file listed before: refused", name.c_str());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace update

@@ -194,7 +194,10 @@ bool DownloadToFile(const Text& address, const Text& path, const DownloadLimits&
   bool complete = false;
   {
     util::UniqueHandle file(
-        ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        // Others may delete it while it is open: a job that gave up on this thread removes the
+        // file, and the system takes it away when this handle is closed (at the latest at exit).
+        ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                      nullptr));
     if (!file) return Failed("CreateFileA (download)");
     try {
       complete = Transfer(address, file.get(), limits, progress, cancel);
@@ -203,7 +206,9 @@ bool DownloadToFile(const Text& address, const Text& path, const DownloadLimits&
       complete = false;
     }
   }
-  if (!complete && !::DeleteFileA(path.c_str())) util::LogLastError("DeleteFileA (incomplete download)");
+  // Already gone when the job deleted it after giving up on this download.
+  if (!complete && !::DeleteFileA(path.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+    util::LogLastError("DeleteFileA (incomplete download)");
   return complete;
 }
 

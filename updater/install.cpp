@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "update/handoff_files.h"
 #include "util/files.h"
 #include "util/log.h"
 
@@ -47,7 +48,7 @@ void DeleteBackup(const Text& backup) {
 
 }  // namespace
 
-Text BackupPath(const Text& target) { return target + ".gxbak"; }
+Text BackupPath(const Text& target) { return target + update::kBackupSuffix; }
 
 bool ReplaceFiles(const std::vector<Replacement>& replacements) {
   std::vector<Step> steps(replacements.size());

@@ -2,9 +2,11 @@
 
 #include <memory>
 #include <thread>
+#include <utility>
 
-#include "update/file_version.h"
+#include "update/handoff_files.h"
 #include "update/safe_name.h"
+#include "updater/download_check.h"
 #include "updater/install.h"
 #include "util/log.h"
 
@@ -17,24 +19,35 @@ struct Shared {
   std::vector<DownloadCancel> cancels;
 };
 
-bool MatchesExpectedVersion(const Text& path, const Text& expected) {
-  if (expected.empty()) return true;
-  DWORD ignored = 0;
-  // A file without a version resource has nothing to compare.
-  if (::GetFileVersionInfoSizeA(path.c_str(), &ignored) == 0) return true;
-  const Text version = update::ReadFileVersion(path);
-  if (version == expected) return true;
-  util::LogWarning("%s carries version %s, the manifest says %s", path.c_str(), version.c_str(), expected.c_str());
-  return false;
+// The missing parent folders of directory\name, outermost first; returns the ones it made, so
+// that a failed job can take them away again. A separator is a byte 0x5C or "/" that is a
+// character of its own, not the trail byte of a two-byte character.
+std::vector<Text> CreateParentFolders(const Text& directory, const Text& name) {
+  std::vector<Text> created;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(name[i]);
+    if (util::IsLeadByte(c) && i + 1 < name.size()) {
+      ++i;
+      continue;
+    }
+    if (c != '\\' && c != '/') continue;
+    const Text folder = directory + "\\" + name.substr(0, i);
+    // A folder that exists already is what we want; the download reports any other trouble.
+    if (::CreateDirectoryA(folder.c_str(), nullptr)) {
+      created.push_back(folder);
+    } else if (::GetLastError() != ERROR_ALREADY_EXISTS) {
+      util::LogLastError("CreateDirectoryA");
+    }
+  }
+  return created;
 }
 
-// Parent folders of a new file in a subfolder of the directory.
-void CreateParentFolders(const Text& directory, const Text& name) {
-  for (std::size_t at = name.find_first_of("\\/"); at != Text::npos; at = name.find_first_of("\\/", at + 1)) {
-    // A folder that exists already is what we want; the download reports any other trouble.
-    if (!::CreateDirectoryA((directory + "\\" + name.substr(0, at)).c_str(), nullptr) &&
-        ::GetLastError() != ERROR_ALREADY_EXISTS) {
-      util::LogLastError("CreateDirectoryA");
+// Innermost first; a folder that is not empty (a file of a thread given up on) stays, logged.
+void RemoveFolders(const std::vector<Text>& folders) {
+  for (std::size_t i = folders.size(); i-- > 0;) {
+    if (!::RemoveDirectoryA(folders[i].c_str())) {
+      util::LogLastError("RemoveDirectoryA");
+      util::LogWarning("the folder %s stays behind", folders[i].c_str());
     }
   }
 }
@@ -73,7 +86,7 @@ std::vector<RowStatus> ProgressTable::Snapshot() const {
   return rows_;
 }
 
-Text DownloadPath(const Text& target) { return target + ".gxtmp"; }
+Text DownloadPath(const Text& target) { return target + update::kDownloadSuffix; }
 
 bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& entries, const JobLimits& limits,
                   const std::shared_ptr<ProgressTable>& tablePointer) {
@@ -84,6 +97,9 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
   std::vector<std::thread> threads;
   std::vector<std::size_t> threadRows;  // the row of each thread
   std::vector<bool> givenUp(entries.size(), false);
+  // Two rows for one file would download into one temporary file and replace each other.
+  update::DistinctFileNames names(directory);
+  std::vector<Text> createdFolders;  // outermost first
 
   for (std::size_t i = 0; i < entries.size(); ++i) {
     const update::DueEntry& entry = entries[i];
@@ -92,9 +108,13 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
       table.Finish(i, false);
       continue;
     }
+    if (!names.Claim(entry.name)) {
+      table.Finish(i, false);
+      continue;
+    }
     replacements[i].target = directory + "\\" + entry.name;
     replacements[i].downloaded = DownloadPath(replacements[i].target);
-    CreateParentFolders(directory, entry.name);
+    for (Text& folder : CreateParentFolders(directory, entry.name)) createdFolders.push_back(std::move(folder));
     try {
       threadRows.push_back(i);
       threads.emplace_back([shared, tablePointer, i, entry, path = replacements[i].downloaded, limits]() noexcept {
@@ -105,7 +125,7 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
               entry.address, path, limits.download,
               [&rowTable, i](std::int64_t received, std::int64_t total) { rowTable.Progress(i, received, total); },
               &shared->cancels[i]);
-          if (ok && !MatchesExpectedVersion(path, entry.version)) {
+          if (ok && !IsExpectedDownload(path, entry.name, entry.version)) {
             if (!::DeleteFileA(path.c_str())) util::LogLastError("DeleteFileA (refused download)");
             ok = false;
           }
@@ -163,9 +183,12 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
       if (!r.downloaded.empty() && !::DeleteFileA(r.downloaded.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
         util::LogLastError("DeleteFileA (download)");
     }
+    RemoveFolders(createdFolders);
     return false;
   }
-  return ReplaceFiles(replacements);
+  if (ReplaceFiles(replacements)) return true;
+  RemoveFolders(createdFolders);
+  return false;
 }
 
 }  // namespace updater

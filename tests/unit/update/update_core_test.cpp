@@ -113,6 +113,54 @@ TEST(DueDecision, DueListOfTwoFilesIsTwoCrLfLinesInManifestOrder) {
   RemoveTree(dir);
 }
 
+TEST(DueDecision, ALaterEntryForAFileAlreadyNamedOrForAWorkFileIsNeverDue) {
+  // Every file is missing, so every line that is not refused is due.
+  struct Case {
+    const char* what;
+    const char* first;
+    const char* second;  // nullptr: only the first line
+    bool secondDue;
+  };
+  const Case cases[] = {
+      {"same name in another case", "tandrel.exe", "TANDREL.EXE", false},
+      {"other separator", "sub/a.dat", "sub\\a.dat", false},
+      {"download file of another entry", "a.dll", "a.dll.gxtmp", false},
+      {"backup of another entry", "a.dll", "A.DLL.GXBAK", false},
+      {"two-byte name in another case", "名a.dat", "名A.dat", false},
+      {"a different file", "a.dll", "b.dll", true},
+  };
+  for (const Case& c : cases) {
+    const std::string dir = FreshDirectory("tandrel-due-same");
+    const Text manifest = "<yingyong>" + Text(c.first) + "</yingyong><banben>1.0.0.2</banben><dizhi>X</dizhi>\r\n" +
+                          "<yingyong>" + c.second + "</yingyong><banben>1.0.0.3</banben><dizhi>Y</dizhi>\r\n";
+    const auto due = update::ParseDueList(update::BuildDueList(manifest, dir));
+    ASSERT_FALSE(due.empty()) << c.what;
+    EXPECT_EQ(due.size(), c.secondDue ? 2u : 1u) << c.what;
+    EXPECT_EQ(due[0].name, c.first) << c.what;  // the first entry is kept
+    RemoveTree(dir);
+  }
+  // A work-file name alone is refused too: the updater would write its download beside it.
+  const std::string dir = FreshDirectory("tandrel-due-work");
+  EXPECT_EQ(update::BuildDueList("<yingyong>x.gxtmp</yingyong><dizhi>X</dizhi>\r\n", dir), "");
+  RemoveTree(dir);
+}
+
+TEST(DueDecision, AProgramFolderOutsideDriveLetterPathsIsReadLikeAnyOther) {
+  // Run from a share the folder is "\\server\share\..."; "\\?\C:\..." shows the same under Wine.
+  const std::string dir = FreshDirectory("tandrel-due-unc");
+  ASSERT_TRUE(::CopyFileA(Fixture("v1_0_0_2.dll").c_str(), (dir + "\\a.dll").c_str(), FALSE));
+  const std::string longForm = "\\\\?\\" + dir;
+  EXPECT_EQ(update::BuildDueList("<yingyong>a.dll</yingyong><banben>1.0.0.2</banben><dizhi>X</dizhi>", longForm), "");
+  EXPECT_EQ(update::BuildDueList("<yingyong>a.dll</yingyong><banben>1.0.0.3</banben><dizhi>X</dizhi>", longForm),
+            "<wjmc>a.dll</wjmc><wjdz>X</wjdz><wjbb>1.0.0.3</wjbb>\r\n");
+  EXPECT_EQ(update::ReadFileVersionOfOwnFile(longForm + "\\a.dll"), "1.0.0.2");
+  // The checked read keeps its rule for the error text.
+  Text error;
+  EXPECT_EQ(update::ReadFileVersion(longForm + "\\a.dll", error), "");
+  EXPECT_EQ(error, "当前文件名不符合规范");
+  RemoveTree(dir);
+}
+
 TEST(DueList, ReadBackWithAndWithoutTheVersionTag) {
   const auto entries = update::ParseDueList(
       "<wjmc>a.dll</wjmc><wjdz>http://h/a.dll</wjdz><wjbb>1.0.0.9</wjbb>\r\n<wjmc>b.dat</wjmc><wjdz>http://h/b</wjdz>\r\n");

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <atomic>
+#include <thread>
+
 #include "loopback_server.h"
 #include "test_files.h"
 #include "tests/support/log_capture.h"
@@ -96,6 +99,13 @@ TEST_F(UpdaterJob, ReplacesEveryFileAndLeavesNothingElse) {
   EXPECT_EQ(server.Requests().size(), 2u);
 }
 
+TEST_F(UpdaterJob, AProgramFolderOutsideDriveLetterPathsIsUpdated) {
+  app = "\\\\?\\" + app;  // stands in for "\\server\share\..."
+  ASSERT_TRUE(Run(Entries()));
+  EXPECT_TRUE(ReadBytes(root + "\\app\\tandrel.exe") == newExe);
+  EXPECT_EQ(ReadBytes(root + "\\app\\data.dat"), std::string(200000, 'n'));
+}
+
 struct Fault {
   const char* what;
   Answer::Fault fault;
@@ -152,6 +162,30 @@ TEST_F(UpdaterJob, NamesOutsideTheDirectoryAreNeverDownloaded) {
   }
 }
 
+TEST_F(UpdaterJob, EntriesNamingAFileAlreadyListedOrAWorkFileAreRefusedBeforeAnyDownload) {
+  ASSERT_TRUE(::CreateDirectoryA((app + "\\sub").c_str(), nullptr));
+  before = Snapshot(root);
+  const std::vector<std::vector<std::string>> extras = {
+      {"TANDREL.EXE"}, {"Tandrel.Exe"}, {"tandrel.exe.gxtmp"}, {"data.dat.GXBAK"}, {"sub/x.dat", "sub\\x.dat"},
+  };
+  for (const auto& names : extras) {
+    auto entries = Entries();
+    for (const std::string& name : names) entries.push_back({name, server.Address("/f/data.dat"), ""});
+    server.Clear();
+    Answer data;
+    data.body = "other";
+    server.Set("/f/data.dat", data);
+    Answer exe;
+    exe.body = newExe;
+    server.Set("/f/tandrel.exe", exe);
+    EXPECT_FALSE(Run(entries)) << names.back();
+    EXPECT_TRUE(Snapshot(root) == before) << names.back();
+    EXPECT_EQ(FailedRows(), 1) << names.back();
+    // Only the entries naming a file of their own reached the server.
+    EXPECT_EQ(server.Requests().size(), 2u + names.size() - 1) << names.back();
+  }
+}
+
 TEST_F(UpdaterJob, ADownloadWithAnotherVersionThanTheManifestsIsRefused) {
   Answer exe;
   exe.body = Fixture("v1_0_0_3.dll");
@@ -159,6 +193,46 @@ TEST_F(UpdaterJob, ADownloadWithAnotherVersionThanTheManifestsIsRefused) {
   EXPECT_FALSE(Run(Entries("1.0.0.2")));
   EXPECT_EQ(Snapshot(root), before);
   EXPECT_EQ(FailedRows(), 1);
+}
+
+// The image of another architecture than this build's: the PE header's machine field swapped.
+std::string OtherArchitecture(std::string image) {
+  const std::size_t pe = static_cast<unsigned char>(image[0x3C]) | static_cast<unsigned char>(image[0x3D]) << 8;
+#ifdef _WIN64
+  const WORD other = IMAGE_FILE_MACHINE_I386;
+#else
+  const WORD other = IMAGE_FILE_MACHINE_AMD64;
+#endif
+  image[pe + 4] = static_cast<char>(other & 0xFF);
+  image[pe + 5] = static_cast<char>(other >> 8);
+  return image;
+}
+
+TEST_F(UpdaterJob, AProgramFileMustBeAnImageOfThisArchitectureWithTheNamedVersion) {
+  std::string noPeSignature = newExe;
+  noPeSignature[static_cast<unsigned char>(newExe[0x3C]) | static_cast<unsigned char>(newExe[0x3D]) << 8] = 'X';
+  struct Case {
+    const char* what;
+    std::string body;
+    const char* version;
+  };
+  const Case cases[] = {
+      {"an error page served with 200", "<html><body>502 Bad Gateway</body></html>", "1.0.0.2"},
+      {"an image of the other architecture", OtherArchitecture(newExe), "1.0.0.2"},
+      {"MZ without a PE signature", noPeSignature, "1.0.0.2"},
+      {"an image without a version resource", Fixture("plain.dll"), "1.0.0.2"},
+      {"an error page where the manifest names no version", "<html>oops</html>", ""},
+  };
+  for (const Case& c : cases) {
+    Answer exe;
+    exe.body = c.body;
+    server.Set("/f/tandrel.exe", exe);
+    testlog::LogCapture log;
+    EXPECT_FALSE(Run(Entries(c.version))) << c.what;
+    EXPECT_TRUE(log.Contains("download of tandrel.exe: failed")) << c.what << "\n" << log.Lines();
+    EXPECT_TRUE(Snapshot(root) == before) << c.what;  // binary images: not printed
+    EXPECT_EQ(FailedRows(), 1) << c.what;
+  }
 }
 
 TEST_F(UpdaterJob, ALockedTargetPutsBackEveryFileAlreadyReplaced) {
@@ -184,6 +258,67 @@ TEST_F(UpdaterJob, ALockedTargetPutsBackEveryFileAlreadyReplaced) {
   ::CloseHandle(ready);
   EXPECT_EQ(Snapshot(root), before);
   EXPECT_EQ(FailedRows(), 0) << "the downloads themselves completed";
+}
+
+TEST_F(UpdaterJob, AFailedJobLeavesNoFolderBehindAndTwoByteNamesKeepTheirTrailByte) {
+  // "乗" is 0x81 0x5C in GBK: its trail byte is the separator's byte, yet no separator.
+  struct Case {
+    const char* name;
+    int status;
+    const char* expectedEntry;  // in the snapshot after the job; nullptr: nothing new
+  };
+  const Case cases[] = {
+      {"乗.dat", 404, nullptr},
+      {"new\\deep\\a.dat", 404, nullptr},
+      {"乗\\乗.dat", 404, nullptr},
+      {"乗.dat", 200, "app\\乗.dat"},
+  };
+  for (const Case& c : cases) {
+    Answer extra;
+    extra.status = c.status;
+    extra.body = "extra";
+    server.Set("/f/extra", extra);
+    auto entries = Entries();
+    entries.push_back({c.name, server.Address("/f/extra"), ""});
+    EXPECT_EQ(Run(entries), c.status == 200) << c.name;
+    std::map<std::string, std::string> expected = before;
+    if (c.expectedEntry) {
+      expected = {{"app\\", ""}, {"app\\tandrel.exe", newExe}, {"app\\data.dat", std::string(200000, 'n')},
+                  {c.expectedEntry, "extra"}};
+    }
+    EXPECT_TRUE(Snapshot(root) == expected) << c.name << ": " << Snapshot(root).size() << " entries";
+    RemoveTree(app);
+    ASSERT_TRUE(::CreateDirectoryA(app.c_str(), nullptr));
+    ASSERT_TRUE(WriteBytes(app + "\\tandrel.exe", oldExe));
+    ASSERT_TRUE(WriteBytes(app + "\\data.dat", "old data"));
+  }
+}
+
+TEST_F(UpdaterJob, ADownloadInProgressCanBeDeletedByTheJob) {
+  // A download thread given up on still holds its file: the job must still be able to delete it.
+  Answer stall;
+  stall.fault = Answer::Fault::kStall;
+  stall.faultAfter = 1000;
+  stall.body = std::string(200000, 's');
+  server.Set("/f/stall", stall);
+  const std::string path = app + "\\stall.dat.gxtmp";
+  updater::DownloadLimits limits;
+  limits.stallTimeoutMs = 8000;
+  updater::DownloadCancel cancel;
+  std::atomic<bool> started{false};
+  std::thread download([&] {
+    updater::DownloadToFile(server.Address("/f/stall"), path, limits,
+                            [&](std::int64_t, std::int64_t) { started = true; }, &cancel);
+  });
+  // The first report comes once the response has begun, with the file open.
+  for (int i = 0; i < 100 && !started; ++i) ::Sleep(50);
+  ASSERT_TRUE(started.load()) << "the download never began";
+  const bool deleted = ::DeleteFileA(path.c_str()) != FALSE;
+  const DWORD error = ::GetLastError();
+  cancel.Cancel();
+  download.join();
+  EXPECT_TRUE(deleted) << "error " << error;
+  EXPECT_FALSE(Exists(path));
 }
 
 TEST(ReplaceFiles, NewFilesAreTakenAwayAgainWhenALaterRenameFails) {

@@ -1,0 +1,16 @@
+#pragma once
+// Whether a complete download is the file the due list asked for, before it may replace anything.
+#include "util/text.h"
+
+namespace updater {
+
+// Whether the file at path is a PE image (MZ and PE signatures) for the machine this program
+// was built for: an updated .exe or .dll of the other architecture, or a web page, would not load.
+bool IsImageForThisMachine(const Text& path);
+
+// name is the due list's file name, expectedVersion its version (empty: none named). A .exe
+// or .dll must be an image for this machine; with a version named, the file must carry
+// exactly that FileVersion. Every refusal is logged.
+bool IsExpectedDownload(const Text& path, const Text& name, const Text& expectedVersion);
+
+}  // namespace updater
