@@ -8,6 +8,7 @@
 #include "app/end_program.h"
 #include "app/main_form.h"
 #include "util/log.h"
+#include "util/program_directory.h"
 
 namespace app {
 namespace {
@@ -30,9 +31,17 @@ AttachFunction attach = nullptr;  // the library stays loaded for the life of th
 
 void ApplySkin(const Text& skinFilePath, const Text& password) {
   if (!attach) {
-    // By plain name: the standard search order starts with the program's directory.
-    HMODULE module = LoadLibraryA(kLibrary);
-    if (!module) util::LogLastError("LoadLibraryA(SkinH_EL.dll)");
+    // By its full path beside the executable: a bare name would also be looked for in the
+    // current directory and along PATH, where anyone's copy could stand in for ours.
+    const Text directory = util::ProgramDirectory();
+    HMODULE module = nullptr;
+    if (directory.empty()) {
+      util::LogError("%s: the program's own folder is unknown", kLibrary);
+    } else {
+      const Text libraryPath = directory + "\\" + kLibrary;
+      module = LoadLibraryA(libraryPath.c_str());
+      if (!module) util::LogLastError("LoadLibraryA(SkinH_EL.dll)");
+    }
     if (module) {
       attach = reinterpret_cast<AttachFunction>(
           reinterpret_cast<void*>(GetProcAddress(module, kExport)));

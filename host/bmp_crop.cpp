@@ -43,23 +43,33 @@ Bytes CropBmp(const std::uint8_t* data, std::size_t size, int x, int y, int widt
   if (x + std::int64_t(width) > sourceWidth) width = static_cast<int>(sourceWidth - x);
   if (y + std::int64_t(height) > sourceHeight) height = static_cast<int>(sourceHeight - y);
 
-  std::int64_t sourceStride = bmp::Stride(sourceWidth, bitCount);
+  // A header may claim any size up to 2^31 by 2^31 pixels: stride times height would not
+  // fit in 64 bits. Every product of a row count and a stride is capped just past the bytes
+  // given (anything beyond them is refused all the same), so none of them can wrap.
+  const std::int64_t given = static_cast<std::int64_t>(size);
+  const auto capped = [given](std::int64_t a, std::int64_t b) -> std::int64_t {
+    if (a == 0 || b == 0) return 0;
+    return a > (given + 1) / b ? given + 1 : a * b;
+  };
+  std::int64_t sourceStride = bmp::Stride(sourceWidth, bitCount);  // at most 2^33
   std::int64_t stride = bmp::Stride(width, bitCount);
-  std::int64_t imageSize = stride * height;
   // The bottom row of the rectangle comes first.
-  std::int64_t first = sourceStride * (sourceHeight - height - y) + std::int64_t(x) * bytesPerPixel;
+  std::int64_t first = capped(sourceStride, sourceHeight - height - y) + std::int64_t(x) * bytesPerPixel;
 
   // Reads stop at the end of the source's pixel rows, or of the bytes given when
   // those are fewer. A row copy of one destination stride can reach a few padding
   // bytes past the last source row (24 and 16 bits): those stay zero. A rectangle
   // whose own pixels are not all in the bytes given is refused.
-  std::int64_t sourceEnd = std::int64_t(dataOffset) + sourceStride * sourceHeight;
-  if (sourceEnd > std::int64_t(size)) sourceEnd = std::int64_t(size);
-  std::int64_t lastRowStart = std::int64_t(dataOffset) + first + (height - 1) * sourceStride;
+  std::int64_t sourceEnd = std::int64_t(dataOffset) + capped(sourceStride, sourceHeight);
+  if (sourceEnd > given) sourceEnd = given;
+  std::int64_t lastRowStart = std::int64_t(dataOffset) + first + capped(height - 1, sourceStride);
   if (lastRowStart + std::int64_t(width) * bytesPerPixel > sourceEnd) return Bytes();
-
+  // The rectangle's rows lie in the bytes given now; the result still gets its own bound
+  // before its size is multiplied out.
+  constexpr std::int64_t kLargestResult = 0x7FFFFFFF;
+  if (height > (kLargestResult - std::int64_t(dataOffset)) / stride) return Bytes();
+  std::int64_t imageSize = stride * height;
   std::int64_t resultSize = std::int64_t(dataOffset) + imageSize;
-  if (resultSize > 0x7FFFFFFF) return Bytes();
   Bytes result(static_cast<std::size_t>(resultSize), 0);
   bmp::WriteFileHeader(result, static_cast<std::uint32_t>(dataOffset), static_cast<std::uint32_t>(resultSize));
   bmp::WriteU32(result, 14, bmp::kInfoHeaderSize);

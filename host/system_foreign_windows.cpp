@@ -235,9 +235,10 @@ bool SystemForeignWindows::EndProcess(DWORD processId) {
 bool SystemForeignWindows::ProgramExists(const Text& path) { return util::FileExists(path); }
 
 bool SystemForeignWindows::RunProgram(const Text& commandLine) {
-  // No application name: the unchanged command line names the program. A client that never
-  // becomes input-idle costs one second, no more.
-  return util::StartProgram(Text(), commandLine, kInputIdleWaitMs);
+  // The text is the client's path. Named as the application and quoted on the command line:
+  // left to CreateProcess's own splitting, "C:\Program Files (x86)\..." would first run a
+  // "C:\Program.exe" if one existed. A client that never becomes input-idle costs one second.
+  return util::StartProgram(commandLine, "\"" + commandLine + "\"", kInputIdleWaitMs);
 }
 
 HWND SystemForeignWindows::FindWindowByHandleOrTitle(const Text& text) {

@@ -39,13 +39,12 @@ void PaintParentBackground(HWND hwnd, HDC dc) {
 }
 
 void DrawCaption(HDC dc, const RECT& r, const ControlData& data, const Text& caption, UINT align) {
-  HGDIOBJ oldFont = SelectObject(dc, FontOf(data));
+  util::SelectedObject font(dc, FontOf(data));
   SetBkMode(dc, TRANSPARENT);
   SetTextColor(dc, data.textColour);
   RECT box = r;
   DrawTextA(dc, caption.c_str(), static_cast<int>(caption.size()), &box,
             align | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-  SelectObject(dc, oldFont);
 }
 
 void RaiseLeftButtonDown(ControlData& data) {
@@ -74,11 +73,13 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
       HDC dc = BeginPaint(hwnd, &ps);
       RECT client;
       GetClientRect(hwnd, &client);
-      util::MemoryDc buffer(dc);
+      // The bitmap before the DC and the selection last: the selection ends first and hands
+      // the bitmap back, so its owner can delete it (a selected bitmap cannot be deleted).
       util::UniqueBitmap bitmap(CreateCompatibleBitmap(dc, client.right > 0 ? client.right : 1,
                                                        client.bottom > 0 ? client.bottom : 1));
-      if (buffer && bitmap) {
-        buffer.Select(bitmap.get());
+      util::MemoryDc buffer(dc);
+      util::SelectedObject selected(buffer.get(), bitmap.get());
+      if (selected) {
         PaintControl(hwnd, *data, buffer.get(), client);
         BitBlt(dc, 0, 0, client.right, client.bottom, buffer.get(), 0, 0, SRCCOPY);
       } else {
@@ -138,11 +139,9 @@ void PaintControl(HWND hwnd, ControlData& data, HDC dc, const RECT& client) {
     case Kind::kShapeBox: {
       util::UniqueBrush brush(CreateSolidBrush(data.fill));
       util::UniqueGdiObject<HPEN> pen(CreatePen(PS_SOLID, 1, data.outline));
-      HGDIOBJ oldPen = SelectObject(dc, pen.get());
-      HGDIOBJ oldBrush = SelectObject(dc, brush.get());
+      util::SelectedObject selectedPen(dc, pen.get());
+      util::SelectedObject selectedBrush(dc, brush.get());
       Rectangle(dc, client.left, client.top, client.right, client.bottom);
-      SelectObject(dc, oldBrush);
-      SelectObject(dc, oldPen);
       break;
     }
     case Kind::kPictureBox:

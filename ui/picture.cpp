@@ -115,8 +115,8 @@ std::shared_ptr<const Picture> DecodeBmp(const Bytes& file) {
   util::UniqueBitmap dib(CreateDIBSection(nullptr, &target, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!dib || !bits) return nullptr;
   util::MemoryDc dc(nullptr);
-  if (!dc) return nullptr;
-  dc.Select(dib.get());
+  util::SelectedObject selected(dc.get(), dib.get());
+  if (!selected) return nullptr;
   int rows = SetDIBitsToDevice(dc.get(), 0, 0, static_cast<DWORD>(width), static_cast<DWORD>(height), 0, 0, 0,
                                static_cast<UINT>(height), file.data() + dataOffset,
                                reinterpret_cast<const BITMAPINFO*>(header.data()), DIB_RGB_COLORS);
@@ -155,8 +155,8 @@ Placement CentredPlacement(int boxWidth, int boxHeight, int pictureWidth, int pi
 
 void DrawPicture(HDC dc, const Picture& picture, DisplayMode mode, int boxWidth, int boxHeight) {
   util::MemoryDc source(dc);
-  if (!source) return;
-  source.Select(picture.bitmap.get());
+  util::SelectedObject selected(source.get(), picture.bitmap.get());
+  if (!selected) return;
   BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
   const int pw = picture.width;
   const int ph = picture.height;

@@ -25,16 +25,21 @@ bool ClaimSingleInstance(const Text& name) {
   const Text eventName = InstanceEventName(name);
   if (eventName.empty()) LogWarning("no digest for the instance name: every copy may run");
   const char* objectName = eventName.empty() ? nullptr : eventName.c_str();
-  if (objectName) {
-    HANDLE other = OpenEventA(EVENT_ALL_ACCESS, FALSE, objectName);
-    if (other) {
-      CloseHandle(other);
-      LogInfo("another instance holds %s", objectName);
-      return false;
-    }
+  // One step: creating an event whose name exists opens that event and says so, so of two
+  // copies started at the same instant exactly one creates it.
+  HANDLE event = CreateEventA(nullptr, FALSE, FALSE, objectName);
+  if (!event) {
+    // Not ours to tell apart from a working guard (for instance the name is held by
+    // another user's object we may not open): as before, this copy runs unguarded.
+    LogLastError("CreateEventA");
+    return true;
   }
-  instanceEvent = CreateEventA(nullptr, FALSE, FALSE, objectName);
-  if (!instanceEvent) LogLastError("CreateEventA");
+  if (objectName && GetLastError() == ERROR_ALREADY_EXISTS) {
+    CloseHandle(event);
+    LogInfo("another instance holds %s", objectName);
+    return false;
+  }
+  instanceEvent = event;
   return true;
 }
 

@@ -11,8 +11,8 @@ Text InstanceEventName(const Text& name);
 // True in the first instance: the event named after `name` is created and kept open until
 // the process ends. False when another holder has it (the caller then leaves, touching
 // nothing). Call it once per process: a second call sees the event of the first.
-// Opening and creating are two steps, so two copies started at the same instant may both
-// pass; with no digest at all the event is unnamed and every copy passes.
+// Of two copies started at the same instant exactly one passes; with no digest at all the
+// event is unnamed and every copy passes.
 bool ClaimSingleInstance(const Text& name);
 
 }  // namespace util

@@ -2,18 +2,31 @@
 // Move-only owners for Win32 resources. Foreign windows are never owned: use plain HWND values.
 #include <windows.h>
 #include <objbase.h>
+
+#include <atomic>
+#include <type_traits>
 #include <utility>
+
+#include "util/log.h"
 
 namespace util {
 
-// Traits: static Handle Empty(); static bool IsEmpty(Handle); static void Close(Handle).
+// Traits with a static Taken(Handle) hear of every handle an owner takes.
+template <class Traits, class = void>
+struct HasTakenHook : std::false_type {};
+template <class Traits>
+struct HasTakenHook<Traits, std::void_t<decltype(Traits::Taken(std::declval<typename Traits::Handle>()))>>
+    : std::true_type {};
+
+// Traits: static Handle Empty(); static bool IsEmpty(Handle); static void Close(Handle);
+// optionally static void Taken(Handle).
 template <class Traits>
 class UniqueResource {
  public:
   using Handle = typename Traits::Handle;
 
   UniqueResource() noexcept : handle_(Traits::Empty()) {}
-  explicit UniqueResource(Handle handle) noexcept : handle_(handle) {}
+  explicit UniqueResource(Handle handle) noexcept : handle_(handle) { NoteTaken(handle); }
   ~UniqueResource() { reset(); }
 
   UniqueResource(const UniqueResource&) = delete;
@@ -30,10 +43,16 @@ class UniqueResource {
   void reset(Handle handle = Traits::Empty()) noexcept {
     if (!Traits::IsEmpty(handle_)) Traits::Close(handle_);
     handle_ = handle;
+    NoteTaken(handle);
   }
   Handle release() noexcept { return std::exchange(handle_, Traits::Empty()); }
 
  private:
+  static void NoteTaken(Handle handle) noexcept {
+    if constexpr (HasTakenHook<Traits>::value) {
+      if (!Traits::IsEmpty(handle)) Traits::Taken(handle);
+    }
+  }
   Handle handle_;
 };
 
@@ -46,12 +65,33 @@ struct KernelHandleTraits {
 };
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 
+// GDI objects that went through the owners: taken, and really gone when their owner deleted
+// them. One still selected into a DC is not gone: Windows refuses to delete it (a leak that
+// adds up towards the process's GDI quota), Wine only marks it and frees it once it is
+// deselected. Taken minus gone is what the owners failed to free; it costs two counts.
+struct GdiObjectCounts {
+  long taken = 0;
+  long gone = 0;
+};
+inline std::atomic<long> gdiObjectsTaken{0};
+inline std::atomic<long> gdiObjectsGone{0};
+inline GdiObjectCounts CountedGdiObjects() noexcept { return {gdiObjectsTaken.load(), gdiObjectsGone.load()}; }
+
 template <class T>
 struct GdiObjectTraits {
   using Handle = T;
   static Handle Empty() noexcept { return nullptr; }
   static bool IsEmpty(Handle h) noexcept { return h == nullptr; }
-  static void Close(Handle h) noexcept { ::DeleteObject(reinterpret_cast<HGDIOBJ>(h)); }
+  static void Taken(Handle) noexcept { ++gdiObjectsTaken; }
+  static void Close(Handle h) noexcept {
+    const HGDIOBJ object = reinterpret_cast<HGDIOBJ>(h);
+    if (!::DeleteObject(object)) {
+      LogLastError("DeleteObject");
+      return;
+    }
+    // A deleted object has no type any more; one Wine kept because it is selected still has.
+    if (::GetObjectType(object) == 0) ++gdiObjectsGone;
+  }
 };
 template <class T>
 using UniqueGdiObject = UniqueResource<GdiObjectTraits<T>>;
@@ -105,6 +145,27 @@ class MemoryDc {
  private:
   HDC dc_;
   HGDIOBJ previous_ = nullptr;
+};
+
+// An object selected into a DC for as long as this lives; the object it displaced is put
+// back when it goes. Declare it after the owners of the DC and of the object, so that it
+// goes first: an object still selected cannot be deleted.
+class SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object) noexcept
+      : dc_(dc), previous_(dc != nullptr && object != nullptr ? ::SelectObject(dc, object) : nullptr) {
+    if (previous_ == HGDI_ERROR) previous_ = nullptr;
+  }
+  ~SelectedObject() {
+    if (previous_) ::SelectObject(dc_, previous_);
+  }
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+  explicit operator bool() const noexcept { return previous_ != nullptr; }
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
 };
 
 // A window DC (GetDC) that remembers its window, so ReleaseDC gets the right pair.

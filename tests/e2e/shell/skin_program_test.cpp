@@ -52,20 +52,32 @@ TEST(SkinAtStart, WithoutTheSkinFileTheProgramStartsUnskinned) {
   EXPECT_TRUE(InstanceEventExists());
 }
 
-TEST(SkinAtStart, WithoutTheLibraryTheProgramStopsWithTheFatalBox) {
+// Without the library beside the program the fatal box comes and the program ends, also when
+// a copy of the library lies in the current directory: it is loaded from the program's folder
+// only, never from the search path.
+class WithoutTheLibrary : public ::testing::TestWithParam<bool> {};
+
+TEST_P(WithoutTheLibrary, TheProgramStopsWithTheFatalBox) {
+  const bool decoyInCurrentDirectory = GetParam();
   support::TempDir dir;
   support::ProgramFiles files;
   files.skinLibrary = false;
+  support::StartOptions options;
+  if (decoyInCurrentDirectory) {
+    options.currentDirectory = dir.File("elsewhere");
+    ASSERT_TRUE(CreateDirectoryA(options.currentDirectory.c_str(), nullptr));
+    ASSERT_TRUE(support::CopyFileTo(support::BinDir() + "\\SkinH_EL.dll", options.currentDirectory + "\\SkinH_EL.dll"));
+  }
   const TrayArea tray = SettledTray();
   support::ProgramUnderTest program;
-  program.Start(support::InstallProgram(dir.path(), files));
+  ASSERT_TRUE(program.Start(support::InstallProgram(dir.path(), files), options));
   HWND box = nullptr;
   ASSERT_TRUE(support::WaitFor([&] {
     for (HWND w : WindowsOf(program.Id(), true)) {
       if (MessageBoxText(w).rfind("运行时出错!", 0) == 0) box = w;
     }
     return box != nullptr;
-  }, 20000));
+  }, 20000)) << (decoyInCurrentDirectory ? "the library in the current directory was used" : "");
   const std::string text = MessageBoxText(box);
   EXPECT_NE(text.find("无法找到指定DLL库文件“SkinH_EL.dll”中的输出命令“SkinH_AttachEx”"), std::string::npos) << text;
   // The guard has run before, the tray icon would only come later.
@@ -78,5 +90,11 @@ TEST(SkinAtStart, WithoutTheLibraryTheProgramStopsWithTheFatalBox) {
   EXPECT_NE(code, 0u);
   EXPECT_FALSE(ChangedBox(tray, CaptureTrayArea(), nullptr));
 }
+
+INSTANTIATE_TEST_SUITE_P(SkinAtStart, WithoutTheLibrary, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& tested) {
+                           return tested.param ? std::string("ALibraryInTheCurrentDirectoryIsNotUsed")
+                                             : std::string("NoLibraryAnywhere");
+                         });
 
 }  // namespace

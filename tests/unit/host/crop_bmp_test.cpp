@@ -28,7 +28,9 @@ Pixel Pattern16(int x, int y) {
 Pixel Index8(int x, int y) { return Pixel{std::uint8_t((x * 7 + y * 13) & 0xFF), 0, 0}; }
 Pixel Palette(int i) { return Pixel{std::uint8_t(i), std::uint8_t(255 - i), std::uint8_t((i * 37) & 0xFF)}; }
 
-enum class Damage { kNone, kCompressed, kFourBits, kTopDown };
+// kForgedSize: the header claims 0x7FFFFFFF by 0x7FFFFFFE pixels (stride times height does
+// not fit in 64 bits) over the few bytes of a small image.
+enum class Damage { kNone, kCompressed, kFourBits, kTopDown, kForgedSize };
 
 struct CropCase {
   const char* name;
@@ -61,6 +63,9 @@ const CropCase kCases[] = {
     {"compressed_refused", 32, 64, 64, 0, 0, 8, 8, 0, Damage::kCompressed, true},
     {"four_bits_refused", 32, 64, 64, 0, 0, 8, 8, 0, Damage::kFourBits, true},
     {"top_down_refused", 32, 64, 64, 0, 0, 8, 8, 0, Damage::kTopDown, true},
+    {"forged_size_avatar", 32, 4, 4, 9, 36, 36, 36, 0, Damage::kForgedSize, true},
+    {"forged_size_corner", 32, 4, 4, 0, 0, 4, 4, 0, Damage::kForgedSize, true},
+    {"forged_size_pal8", 8, 4, 4, 0, 0, 1, 1, 0, Damage::kForgedSize, true},
     // Cut in the image's top row (the last bytes): a rectangle lower down is whole,
     // one that needs the missing pixels gives nothing.
     {"truncated_rect_intact", 32, 800, 600, 9, 36, 36, 36, 100, Damage::kNone, false, 9, 36, 36, 36},
@@ -89,6 +94,11 @@ TEST(CropBmp, TableOfCases) {
     if (c.damage == Damage::kTopDown) {
       std::int32_t negative = -c.height;
       std::memcpy(&given[22], &negative, 4);
+    }
+    if (c.damage == Damage::kForgedSize) {
+      const std::int32_t forgedWidth = 0x7FFFFFFF, forgedHeight = 0x7FFFFFFE;
+      std::memcpy(&given[18], &forgedWidth, 4);
+      std::memcpy(&given[22], &forgedHeight, 4);
     }
     ASSERT_LT(c.cutFromEnd, given.size());
     given.resize(given.size() - c.cutFromEnd);

@@ -109,6 +109,21 @@ TEST(RunProgram, AProgramThatNeverBecomesInputIdleCostsAboutOneSecond) {
   EXPECT_FALSE(Ops().RunProgram(client.dir + "\\missing.exe"));
 }
 
+// A path with a space, started the way the host starts the client: the first word of the
+// path must not name another program (CreateProcess tries "...\X.exe" before "...\X Y\...").
+TEST(RunProgram, APathWithASpaceStartsThatProgramNotADecoyNamedAfterItsFirstWord) {
+  support::TempDir dir;
+  ASSERT_EQ(dir.path().find(' '), std::string::npos) << dir.path();
+  standin::Installation decoy = standin::Install(dir.path(), "exit 0\n", "X.exe");
+  standin::Installation client = standin::Install(dir.path() + "\\X Y", "exit 0\n");
+  ASSERT_TRUE(decoy);
+  ASSERT_TRUE(client);
+
+  EXPECT_TRUE(Ops().RunProgram(client.exePath));
+  EXPECT_TRUE(standin::WaitForLog(client, 0, "started", {}, 5000));
+  EXPECT_TRUE(standin::FindLog(decoy, 0, "started").empty()) << "the decoy ran";
+}
+
 class StandinWindow : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -78,4 +78,35 @@ TEST(SingleInstance, ClaimFailsWhileAnotherHoldsTheEventAndThenHoldsIt) {
   EXPECT_TRUE(util::UniqueHandle(OpenEventA(SYNCHRONIZE, FALSE, eventName.c_str())));
 }
 
+// Two copies released at the same instant, twenty times over: exactly one holds the name
+// each time (a check that opens the name and then creates it lets both through now and then).
+TEST(SingleInstance, OfTwoCopiesStartedAtTheSameInstantExactlyOneRuns) {
+  const Text claimer = "\"" + support::TestBinDir() + "\\util_instance_claimer.exe\"";
+  for (int round = 0; round < 20; ++round) {
+    SCOPED_TRACE(round);
+    const Text tag = std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount()) + "-" +
+                     std::to_string(round);
+    const Text instance = "tandrel-race-" + tag, readyName = "tandrel-race-ready-" + tag,
+               startName = "tandrel-race-start-" + tag, finishName = "tandrel-race-finish-" + tag;
+    util::UniqueHandle ready(CreateSemaphoreA(nullptr, 0, 2, readyName.c_str()));
+    util::UniqueHandle start(CreateEventA(nullptr, TRUE, FALSE, startName.c_str()));
+    util::UniqueHandle finish(CreateEventA(nullptr, TRUE, FALSE, finishName.c_str()));
+    ASSERT_TRUE(ready && start && finish);
+    const Text command = claimer + " " + instance + " " + readyName + " " + startName + " " + finishName;
+    support::Process copies[2] = {support::StartProcess(command), support::StartProcess(command)};
+    ASSERT_TRUE(copies[0] && copies[1]);
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(WaitForSingleObject(ready.get(), 10000), WAIT_OBJECT_0);
+    ASSERT_TRUE(SetEvent(start.get()));
+    // The loser leaves at once; the holder stays until told. Two holders both stay: the
+    // wait runs out and the exit codes tell.
+    HANDLE processes[2] = {copies[0].handle.get(), copies[1].handle.get()};
+    WaitForMultipleObjects(2, processes, FALSE, 3000);
+    ASSERT_TRUE(SetEvent(finish.get()));
+    DWORD codes[2] = {99, 99};
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(support::WaitForExit(copies[i], 10000, &codes[i]));
+    EXPECT_EQ(codes[0] + codes[1], 1u) << "exit codes " << codes[0] << " and " << codes[1];
+    EXPECT_TRUE(codes[0] <= 1 && codes[1] <= 1) << "exit codes " << codes[0] << " and " << codes[1];
+  }
+}
+
 }  // namespace
