@@ -7,6 +7,7 @@
 #include "app/end_program.h"
 #include "app/main_form.h"
 #include "app/program_state.h"
+#include "update/failed_update.h"
 #include "update/handoff.h"
 #include "util/delay.h"
 #include "util/log.h"
@@ -19,6 +20,16 @@ using Kind = update::UpdateOutcome::Kind;
 constexpr int kAfterCheckDelayMs = 1000;  // the customisation label shows a second before hosting starts
 constexpr char kForcedUpdateNotice[] = "发现新版本，程序强制更新！";
 constexpr char kNoticeTitle[] = "提示信息";
+
+// A due list the updater could not install last time waits one start: handing it straight
+// back would send the program and the updater round for ever. The start after tries again.
+bool SkipsRepeatedDueList(const Text& directory, const update::UpdateOutcome& outcome) {
+  if (update::DecideAndNoteHandOff(directory, outcome.dueList) == update::HandOffDecision::kHandOff) return false;
+  util::LogInfo("update check: %d file(s) due, the same list the updater failed on last time: "
+                "going on as if nothing were due",
+                outcome.dueFileCount);
+  return true;
+}
 
 }  // namespace
 
@@ -70,8 +81,9 @@ void RunUpdateStep() {
   Program().LinkAddress = outcome.linkAddress;
   if (plan.showLinkPicture && f.linkPicture) f.linkPicture->SetVisible(true);
 
-  const bool handOff = plan.tryHandOff && update::WriteHandoffFiles(directory, outcome.dueList);
-  util::LogInfo("%s", UpdateDecisionLine(outcome, handOff).c_str());
+  const bool skipRepeat = plan.tryHandOff && SkipsRepeatedDueList(directory, outcome);
+  const bool handOff = plan.tryHandOff && !skipRepeat && update::WriteHandoffFiles(directory, outcome.dueList);
+  if (!skipRepeat) util::LogInfo("%s", UpdateDecisionLine(outcome, handOff).c_str());
   if (handOff) {
     // A missing updater is noticed in the log only: the program ends either way.
     update::WriteUpdater(directory);

@@ -9,6 +9,9 @@ constexpr char kHandoffIniSection[] = "tysj";
 constexpr char kHandoffIniKey[] = "yxmc";
 // The due list: the lines of the files to download.
 constexpr char kDueListFile[] = "gxwj.bin";
+// The updater's note of a due list it could not install, so that the main program does not
+// hand the same list straight back to it (see failed_update.h).
+constexpr char kFailedUpdateFile[] = "gxsb.bin";
 // The updater, written out from the image tandrel.exe carries.
 constexpr char kUpdaterFile[] = "Hgxcx.exe";
 // The program to start again.

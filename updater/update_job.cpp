@@ -4,6 +4,7 @@
 #include <thread>
 #include <utility>
 
+#include "update/failed_update.h"
 #include "update/handoff_files.h"
 #include "update/safe_name.h"
 #include "updater/download_check.h"
@@ -189,6 +190,20 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
   if (ReplaceFiles(replacements)) return true;
   RemoveFolders(createdFolders);
   return false;
+}
+
+bool RunUpdateJobAndNote(const Text& directory, const Text& dueList, const std::vector<update::DueEntry>& entries,
+                         const JobLimits& limits, const std::shared_ptr<ProgressTable>& table) {
+  const bool replaced = RunUpdateJob(directory, entries, limits, table);
+  if (replaced) {
+    if (!update::RemoveFailedUpdateRecord(directory))
+      util::LogWarning("the old failed-update note stays: the program may start once without this update");
+  } else if (update::WriteFailedUpdateRecord(directory, {update::FailedUpdateRecord::State::kFailed, dueList})) {
+    util::LogInfo("the failed due list is noted: the program's next start will not hand it straight back");
+  } else {
+    util::LogWarning("the failed due list could not be noted: the program may hand it straight back");
+  }
+  return replaced;
 }
 
 }  // namespace updater

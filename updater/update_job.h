@@ -54,4 +54,10 @@ Text DownloadPath(const Text& target);
 bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& entries, const JobLimits& limits,
                   const std::shared_ptr<ProgressTable>& table);
 
+// RunUpdateJob, then the note for the program's next start (update/failed_update.h): a job
+// that failed leaves dueList (the due-list text as read) noted as failed, so that the program
+// does not hand the same list straight back; a job that replaced the files removes the note.
+bool RunUpdateJobAndNote(const Text& directory, const Text& dueList, const std::vector<update::DueEntry>& entries,
+                         const JobLimits& limits, const std::shared_ptr<ProgressTable>& table);
+
 }  // namespace updater

@@ -48,6 +48,7 @@ struct Template {
 struct UpdaterState {
   HWND window = nullptr;
   Text directory;
+  Text dueList;  // gxwj.bin's text as read, for the failed-update note
   std::vector<update::DueEntry> entries;
   std::vector<RowControls> rows;
   std::shared_ptr<ProgressTable> table = std::make_shared<ProgressTable>();
@@ -96,7 +97,8 @@ void RefreshRows() {
 void RunDownloads() noexcept {
   try {
     JobLimits limits;
-    const bool replaced = RunUpdateJob(State().directory, State().entries, limits, State().table);
+    const bool replaced =
+        RunUpdateJobAndNote(State().directory, State().dueList, State().entries, limits, State().table);
     util::LogInfo("update %s", replaced ? "installed: every file replaced" : "failed: the old files stay");
     if (!::PostMessageA(State().window, WM_TIMER, kRefreshTimer, 0)) util::LogLastError("PostMessageA");
     ::Sleep(kPauseBeforeRestartMs);
@@ -109,11 +111,12 @@ void RunDownloads() noexcept {
 }
 
 // The due list's entries; the list is read once and removed, so a later start asks nothing.
-std::vector<update::DueEntry> TakeDueList(const Text& path) {
+std::vector<update::DueEntry> TakeDueList(const Text& path, Text& dueList) {
   if (!util::FileExists(path)) EndUpdater(UpdaterExit::kNoDueList);
   Bytes bytes;
   if (!util::ReadWholeFile(path, bytes, kMaxDueListBytes)) util::LogWarning("%s could not be read", path.c_str());
-  std::vector<update::DueEntry> entries = update::ParseDueList(Text(bytes.begin(), bytes.end()));
+  dueList.assign(bytes.begin(), bytes.end());
+  std::vector<update::DueEntry> entries = update::ParseDueList(dueList);
   if (entries.empty()) EndUpdater(UpdaterExit::kEmptyDueList);
   if (!::DeleteFileA(path.c_str())) util::LogLastError("DeleteFileA (due list)");
   // Names and versions only: the addresses may carry more than the log needs.
@@ -130,7 +133,7 @@ void OnUpdaterWindowCreated() {
   if (!util::ClaimSingleInstance(kTitle)) EndUpdater(UpdaterExit::kSecondInstance);
 
   state.directory = util::ProgramDirectory();
-  state.entries = TakeDueList(state.directory + "\\" + update::kDueListFile);
+  state.entries = TakeDueList(state.directory + "\\" + update::kDueListFile, state.dueList);
   util::LogInfo("asked to update %u files in %s", static_cast<unsigned>(state.entries.size()),
                 state.directory.c_str());
 

@@ -10,6 +10,9 @@
 #include "loopback_server.h"
 #include "test_files.h"
 #include "tests/support/log_capture.h"
+#include "update/failed_update.h"
+#include "update/handoff_files.h"
+#include "update/manifest.h"
 #include "updater/install.h"
 #include "updater/update_job.h"
 
@@ -49,7 +52,7 @@ class UpdaterJob : public ::testing::Test {
             {"data.dat", server.Address("/f/data.dat"), ""}};
   }
 
-  bool Run(const std::vector<update::DueEntry>& entries) {
+  bool Run(const std::vector<update::DueEntry>& entries, const Text* noteDueList = nullptr) {
     updater::JobLimits limits;
     limits.download.connectTimeoutMs = 3000;
     limits.download.stallTimeoutMs = 2000;
@@ -57,7 +60,8 @@ class UpdaterJob : public ::testing::Test {
     limits.pollMs = 100;
     table = std::make_shared<updater::ProgressTable>();
     const DWORD start = ::GetTickCount();
-    bool replaced = updater::RunUpdateJob(app, entries, limits, table);
+    bool replaced = noteDueList ? updater::RunUpdateJobAndNote(app, *noteDueList, entries, limits, table)
+                                : updater::RunUpdateJob(app, entries, limits, table);
     elapsedMs = ::GetTickCount() - start;
     return replaced;
   }
@@ -137,6 +141,34 @@ TEST_F(UpdaterJob, AFailedDownloadLeavesEveryOldFileIntact) {
     EXPECT_EQ(FailedRows(), 1) << f.what;
     EXPECT_LT(elapsedMs, 30000u) << f.what;
   }
+}
+
+// The note keeps the program from handing a list that just failed straight back to us.
+TEST_F(UpdaterJob, AFailedJobNotesItsDueListAndAJobThatReplacesRemovesTheNote) {
+  const Text dueList = update::DueLine({"tandrel.exe", "1.0.0.2", server.Address("/f/tandrel.exe")}) +
+                       update::DueLine({"data.dat", "", server.Address("/f/data.dat")});
+  const std::vector<update::DueEntry> entries = update::ParseDueList(dueList);
+  ASSERT_EQ(entries.size(), 2u);
+  const std::string notePath = app + "\\" + update::kFailedUpdateFile;
+
+  Answer missing;
+  missing.status = 404;
+  server.Set("/f/data.dat", missing);
+  {
+    testlog::LogCapture log;
+    EXPECT_FALSE(Run(entries, &dueList));
+    EXPECT_TRUE(log.Contains("the failed due list is noted")) << log.Lines();
+  }
+  EXPECT_EQ(ReadBytes(notePath), "failed\r\n" + dueList);
+  EXPECT_EQ(update::DecideHandOff(update::ReadFailedUpdateRecord(app), dueList),
+            update::HandOffDecision::kStartNormally);
+
+  Answer data;
+  data.body = "new data";
+  server.Set("/f/data.dat", data);
+  EXPECT_TRUE(Run(entries, &dueList));
+  EXPECT_FALSE(Exists(notePath));
+  EXPECT_EQ(ReadBytes(app + "\\data.dat"), "new data");
 }
 
 TEST_F(UpdaterJob, NamesOutsideTheDirectoryAreNeverDownloaded) {
