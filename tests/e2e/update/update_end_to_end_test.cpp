@@ -121,6 +121,16 @@ bool Alive(DWORD pid) {
   return alive;
 }
 
+// The current program, with the skin library when the build has one, in app.
+std::string InstallCurrentProgram(const std::string& app) {
+  support::ProgramFiles current;
+  current.exe = ExecutableDirectory() + "\\update_current\\tandrel.exe";
+  current.skinLibrary = current.skinFile = false;
+  const std::string skin = FromUnixPath(SKIN_LIBRARY_PATH);
+  if (!skin.empty()) current.beside.push_back(skin);
+  return support::InstallProgram(app, current);
+}
+
 TEST(UpdateEndToEnd, NewerProgramAndNewFileAreFetchedAndTheNewProgramFindsNothingDue) {
   const std::string bin = ExecutableDirectory();
   const std::string oldExe = ReadBytes(bin + "\\update_current\\tandrel.exe");
@@ -151,12 +161,8 @@ TEST(UpdateEndToEnd, NewerProgramAndNewFileAreFetchedAndTheNewProgramFindsNothin
   const std::string root = FreshDirectory("tandrel-e2e");
   const std::string app = root + "\\app";
   ASSERT_TRUE(::CreateDirectoryA(app.c_str(), nullptr));
-  support::ProgramFiles current;
-  current.exe = bin + "\\update_current\\tandrel.exe";
-  current.skinLibrary = current.skinFile = false;
   const std::string skin = FromUnixPath(SKIN_LIBRARY_PATH);
-  if (!skin.empty()) current.beside.push_back(skin);
-  const std::string installed = support::InstallProgram(app, current);
+  const std::string installed = InstallCurrentProgram(app);
   ASSERT_FALSE(installed.empty());
   ASSERT_TRUE(ReadBytes(installed) == oldExe) << "the installed copy must be the current program";
 
@@ -222,6 +228,65 @@ TEST(UpdateEndToEnd, NewerProgramAndNewFileAreFetchedAndTheNewProgramFindsNothin
     EXPECT_TRUE(expected.count(name) || name == "route.dat") << "unexpected file " << name;
   }
   EXPECT_EQ(Snapshot(root).size(), Snapshot(app).size() + 1) << "nothing written beside the program's folder";
+  server.Stop();
+  RemoveTree(root);
+}
+
+// A file the server cannot give: the updater fails and starts the program again, which must
+// not hand the same list straight back (that went round for ever); the start after tries again.
+TEST(UpdateEndToEnd, AFailingUpdateIsNotHandedStraightBackButTriedAgainAtTheStartAfter) {
+  LoopbackServer server;
+  ASSERT_TRUE(server.Start(TEST_UPDATE_PORT));
+  const std::string files = server.Address("/tandrel/gxdata/");
+  Answer a;
+  a.body = "<yingyong>readme.dat</yingyong><banben></banben><dizhi>" + files + "readme.dat</dizhi>\r\n";
+  server.Set("/tandrel/gxdata/txgeng.dat", a);
+  a.status = 404;
+  a.body = "not here";
+  server.Set("/tandrel/gxdata/readme.dat", a);
+  const std::string dueList = "<wjmc>readme.dat</wjmc><wjdz>" + files + "readme.dat</wjdz>\r\n";
+
+  const std::string root = FreshDirectory("tandrel-e2e-loop");
+  const std::string app = root + "\\app";
+  ASSERT_TRUE(::CreateDirectoryA(app.c_str(), nullptr));
+  const std::string installed = InstallCurrentProgram(app);
+  ASSERT_FALSE(installed.empty());
+  const std::string note = app + "\\gxsb.bin";
+  support::StartOptions leaveTheQuestion;
+  leaveTheQuestion.question = support::ShortcutQuestion::kLeave;
+
+  Watch watch;
+  {
+    support::ProgramUnderTest first;
+    ASSERT_TRUE(first.Start(installed, leaveTheQuestion));
+    ASSERT_TRUE(WaitFor(watch, 60000, [&] { return !first.Running(); })) << "no hand-off";
+    EXPECT_EQ(watch.updateMessages, 1);
+    // The updater fails, notes the list and starts the program again, which goes on this once.
+    const bool restartedNormally = WaitFor(watch, 60000, [&] {
+      return Count(server.RequestedPaths(), "/tandrel/gxdata/txgeng.dat") >= 2 &&
+             ReadBytes(note) == "skipped\r\n" + dueList;
+    });
+    EXPECT_TRUE(restartedNormally) << "note: " << ReadBytes(note);
+    WaitFor(watch, 6000, [] { return false; });  // long enough for a second notice to show
+    EXPECT_EQ(watch.updateMessages, 1) << "the same failing list was handed straight back";
+    int running = 0;
+    for (DWORD pid : watch.tandrelProcesses) running += pid != first.Id() && Alive(pid);
+    EXPECT_EQ(running, 1) << "the restarted program must go on running";
+    first.End();  // the restarted program
+  }
+  {
+    // The start after that tries the update again.
+    support::ProgramUnderTest third;
+    ASSERT_TRUE(third.Start(installed, leaveTheQuestion));
+    EXPECT_TRUE(WaitFor(watch, 60000, [&] { return watch.updateMessages == 2; })) << "no second try";
+    EXPECT_TRUE(WaitFor(watch, 60000, [&] { return ReadBytes(note) == "skipped\r\n" + dueList &&
+                                                    Count(server.RequestedPaths(), "/tandrel/gxdata/txgeng.dat") >= 4; }))
+        << "the second failure did not end in one normal start; note: " << ReadBytes(note);
+    third.End();
+  }
+  std::string others;
+  for (const std::string& box : watch.otherBoxes) others += box + "\n";
+  EXPECT_TRUE(others.empty()) << others;
   server.Stop();
   RemoveTree(root);
 }
