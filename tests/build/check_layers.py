@@ -23,7 +23,7 @@ ALLOWED_INCLUDES = {
 # update/ files the updater may use: the pure core and the shared hand-off names.
 UPDATER_ALLOWED_UPDATE_HEADERS = {
     "update/manifest.h", "update/safe_name.h", "update/file_version.h", "update/link_address.h",
-    "update/due_list.h", "update/handoff_files.h",
+    "update/due_list.h", "update/handoff_files.h", "update/failed_update.h",
 }
 # Libraries each folder's targets may link.
 LIBRARY_LAYER = {
