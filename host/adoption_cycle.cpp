@@ -58,6 +58,12 @@ void InstanceHost::Adopt(HWND w) {
   model_.SetHintVisible(false);
   const int k = model_.RaiseHostedCount();
 
+  // Recorded before it goes into the pane, so that a release at any point finds it.
+  model_.SetAdoptingWindow(w);
+  if (monitor_.Stopped()) {
+    util::LogInfo("adoption: stopped before window %ld went into pane %d", static_cast<long>(HandleValue(w)), k);
+    return;
+  }
   windows_.SetParentWindow(w, view_.Pane(k));
   // The other panes keep their visibility; pane k lies above every lower-numbered one.
   model_.SetPaneVisible(k, true);
@@ -66,6 +72,14 @@ void InstanceHost::Adopt(HWND w) {
   const DWORD waitStart = GetTickCount();
   while (!windows_.IsVisible(w) && GetTickCount() - waitStart < t.visibilityLimitMs) {
     if (!monitor_.Wait(t.visibilityPollMs) && monitor_.Stopped()) break;
+  }
+  if (monitor_.Stopped()) {
+    // The release may have handed it back before our SetParent: hand it back once more;
+    // a second hand-back changes nothing.
+    util::LogInfo("adoption: stopped while window %ld was in pane %d; it goes back to the desktop",
+                  static_cast<long>(HandleValue(w)), k);
+    ReturnToDesktop(w);
+    return;
   }
   windows_.MoveWindowKeep(w, 0, 0, pane.width, pane.height);
   model_.AppendHostedWindow(w);
