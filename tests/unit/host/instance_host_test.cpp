@@ -401,3 +401,25 @@ TEST_F(InstanceHostTest, ReleaseDuringAnAdoptionHandsTheWindowBeingAdoptedBack) 
   EXPECT_TRUE(S().hostedWindows.empty());
   EXPECT_FALSE(windows_.Called("Move " + H(w) + " 0,0 914x599"));
 }
+
+// A hung client later in the row must not stall the removal (and with it every cycle): its
+// window is left where it is and moved down once it answers.
+TEST_F(InstanceHostTest, RemovalLeavesAHungLaterWindowUntilItAnswers) {
+  const std::vector<HWND> hosted = HostClients(3);
+  windows_.Change(hosted[1], [](fakes::FakeWindow& f) { f.hung = true; });
+  windows_.EndAll(100);
+  windows_.ClearCalls();
+  host_->RunCycle();
+  EXPECT_EQ(S().hostedWindows, (std::vector<HWND>{hosted[1], hosted[2]}));
+  for (const std::string& call : windows_.Calls()) {
+    EXPECT_NE(call.rfind("SetParent " + H(hosted[1]), 0), 0u) << call;
+  }
+  EXPECT_EQ(windows_.Window(hosted[2]).parent, view_.Pane(2)) << "a healthy later window still moves";
+
+  host_->RunCycle();
+  EXPECT_EQ(windows_.Window(hosted[1]).parent, view_.Pane(2)) << "still hung: stays";
+  windows_.Change(hosted[1], [](fakes::FakeWindow& f) { f.hung = false; });
+  host_->RunCycle();
+  EXPECT_EQ(windows_.Window(hosted[1]).parent, view_.Pane(1));
+  EXPECT_EQ(windows_.Window(hosted[2]).parent, view_.Pane(2));
+}
