@@ -58,7 +58,13 @@ Text UpdateDecisionLine(const update::UpdateOutcome& outcome, bool handoffFilesW
 
 void RunUpdateStep() {
   const Text directory = ProgramDirectory();
-  const update::UpdateOutcome outcome = update::CheckForUpdates(directory);
+  // The fetches block for as long as the server takes: they run on a worker so that this
+  // thread keeps answering the keyboard hook installed before (the system holds every key
+  // press for it). Input to our own windows stays queued until the check is done, as it did
+  // behind the blocking call; the worker touches no control.
+  update::UpdateOutcome outcome;
+  util::RunOnWorkerWhilePumping([&outcome, &directory] { outcome = update::CheckForUpdates(directory); },
+                                "update check");
   const UpdateStepPlan plan = PlanUpdateStep(outcome);
   if (plan.endAtOnce) {
     util::LogInfo("%s", UpdateDecisionLine(outcome, false).c_str());

@@ -5,6 +5,7 @@
 
 #include "util/log.h"
 #include "util/unique_resource.h"
+#include "util/worker_thread.h"
 
 namespace util {
 namespace {
@@ -46,6 +47,23 @@ void DelayByTickCount(ULONGLONG start, DWORD milliseconds, bool pump) {
   }
 }
 
+// What a wait behind a worker takes: everything but keyboard and mouse input.
+constexpr UINT kAllButInput = QS_SENDMESSAGE | QS_POSTMESSAGE | QS_TIMER | QS_HOTKEY | QS_PAINT;
+
+// As PumpPendingMessages, leaving input queued.
+bool PumpAllButInput() {
+  MSG msg;
+  while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE | PM_QS_SENDMESSAGE | PM_QS_POSTMESSAGE | PM_QS_PAINT)) {
+    if (msg.message == WM_QUIT) {
+      ::PostQuitMessage(static_cast<int>(msg.wParam));
+      return false;
+    }
+    ::TranslateMessage(&msg);
+    ::DispatchMessageA(&msg);
+  }
+  return true;
+}
+
 }  // namespace
 
 void ProcessPendingMessages() { PumpPendingMessages(); }
@@ -75,6 +93,52 @@ bool Delay(int milliseconds) {
     // The wait itself failed: finish on the tick count instead of looping on the error.
     LogLastError("waiting for the delay timer");
     DelayByTickCount(start, ms, pump);
+    break;
+  }
+  return true;
+}
+
+bool RunOnWorkerWhilePumping(const std::function<void()>& work, const char* name) {
+  UniqueHandle done(::CreateEventA(nullptr, TRUE, FALSE, nullptr));
+  if (!done) LogLastError("CreateEventA(worker done)");
+  HANDLE doneHandle = done.get();
+  // work is only borrowed: this function returns only after the worker has signalled.
+  const std::function<void()>* job = &work;
+  const bool started = done && StartWorkerThread(
+                                   [job, doneHandle, name] {
+                                     try {
+                                       (*job)();
+                                     } catch (...) {
+                                       LogCaughtException(name);
+                                     }
+                                     if (!::SetEvent(doneHandle)) LogLastError("SetEvent(worker done)");
+                                   },
+                                   name);
+  if (!started) {
+    LogWarning("%s: no worker thread, running on the calling thread", name);
+    try {
+      work();
+    } catch (...) {
+      LogCaughtException(name);
+    }
+    return false;
+  }
+  // After WM_QUIT the thread is ending: only sent messages are taken from then on.
+  bool pump = true;
+  for (;;) {
+    const DWORD r = ::MsgWaitForMultipleObjects(1, &doneHandle, FALSE, INFINITE, pump ? kAllButInput : QS_SENDMESSAGE);
+    if (r == WAIT_OBJECT_0) break;
+    if (r == WAIT_OBJECT_0 + 1) {
+      if (pump) {
+        pump = PumpAllButInput();
+      } else {
+        MSG msg;
+        ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      }
+      continue;
+    }
+    LogLastError("waiting for the worker");
+    if (::WaitForSingleObject(doneHandle, INFINITE) != WAIT_OBJECT_0) LogLastError("WaitForSingleObject(worker done)");
     break;
   }
   return true;

@@ -18,12 +18,18 @@ struct WindowLog {
   int pingsInsideDelay = 0;
   int pingsOutsideDelay = 0;
   int ticksInsideDelay = 0;
+  int clicksInsideDelay = 0;
+  int clicksOutsideDelay = 0;
 };
 WindowLog windowLog;
 
 LRESULT CALLBACK TestWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   if (message == kPing) {
     ++(windowLog.insideDelay ? windowLog.pingsInsideDelay : windowLog.pingsOutsideDelay);
+    return 0;
+  }
+  if (message == WM_LBUTTONDOWN) {
+    ++(windowLog.insideDelay ? windowLog.clicksInsideDelay : windowLog.clicksOutsideDelay);
     return 0;
   }
   if (message == WM_TIMER && wParam == kTickTimer) {
@@ -156,4 +162,102 @@ TEST(WorkerThread, RunsDetachedWithCopiedArguments) {
   CloseHandle(workerRecord.done);
 }
 
+// A waiting thread that owns a low-level keyboard hook must answer it at once: the system
+// holds every key press for the hook, and Windows drops a hook that answers too late.
+constexpr WORD kProbeKey = VK_F13;
+struct HookLog {
+  bool insideWait = false;
+  int probeKeysInsideWait = 0;
+  HANDLE keySeen = nullptr;
+};
+HookLog hookLog;
+
+LRESULT CALLBACK ProbeKeyboardProc(int code, WPARAM w, LPARAM l) noexcept {
+  if (code == HC_ACTION && reinterpret_cast<const KBDLLHOOKSTRUCT*>(l)->vkCode == kProbeKey && hookLog.insideWait) {
+    ++hookLog.probeKeysInsideWait;
+    SetEvent(hookLog.keySeen);
+  }
+  return CallNextHookEx(nullptr, code, w, l);
+}
+
+void SendProbeKey(bool up) {
+  INPUT in = {};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = kProbeKey;
+  in.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+  SendInput(1, &in, sizeof in);
+}
+
+TEST_F(DelayTest, WorkerWaitAnswersHooksAndMessagesButHoldsInput) {
+  hookLog = HookLog();
+  hookLog.keySeen = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  HHOOK hook = SetWindowsHookExA(WH_KEYBOARD_LL, ProbeKeyboardProc, GetModuleHandleA(nullptr), 0);
+  ASSERT_NE(hook, nullptr);
+  ShowWindow(window_, SW_SHOWNORMAL);
+  SetWindowPos(window_, HWND_TOPMOST, 0, 0, 200, 200, SWP_SHOWWINDOW);
+  RECT client{};
+  GetClientRect(window_, &client);
+  POINT inside{client.right / 2, client.bottom / 2};
+  ClientToScreen(window_, &inside);
+  ASSERT_NE(SetTimer(window_, kTickTimer, 20, nullptr), 0u);
+  util::ProcessPendingMessages();
+
+  // Input comes from another thread, as real input comes from outside.
+  HWND target = window_;
+  ULONGLONG keyPressMs = 0;
+  HANDLE inputSent = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  std::thread sender([&] {
+    Sleep(200);
+    const ULONGLONG start = GetTickCount64();
+    SendProbeKey(false);
+    keyPressMs = GetTickCount64() - start;
+    SendProbeKey(true);
+    SetCursorPos(inside.x, inside.y);
+    INPUT click[2] = {};
+    click[0].type = click[1].type = INPUT_MOUSE;
+    click[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    click[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    SendInput(2, click, sizeof click[0]);
+    PostMessageA(target, kPing, 0, 0);
+    SetEvent(inputSent);
+  });
+  DWORD workerThread = 0;
+  bool keySeenByWorker = false;
+  windowLog.insideDelay = hookLog.insideWait = true;
+  const bool onWorker = util::RunOnWorkerWhilePumping(
+      [&] {
+        workerThread = GetCurrentThreadId();
+        // Held until the hook answered (or long past the point where it should have).
+        keySeenByWorker = WaitForSingleObject(hookLog.keySeen, 3000) == WAIT_OBJECT_0;
+        WaitForSingleObject(inputSent, 5000);
+        Sleep(300);  // lets the click reach this thread's queue before the wait ends
+      },
+      "delay test work");
+  windowLog.insideDelay = hookLog.insideWait = false;
+  sender.join();
+  KillTimer(window_, kTickTimer);
+  util::Delay(300);  // now the held input is taken
+  UnhookWindowsHookEx(hook);
+  CloseHandle(inputSent);
+  CloseHandle(hookLog.keySeen);
+
+  EXPECT_TRUE(onWorker);
+  EXPECT_NE(workerThread, GetCurrentThreadId());
+  EXPECT_TRUE(keySeenByWorker);
+  EXPECT_EQ(hookLog.probeKeysInsideWait, 2);  // press and release
+  EXPECT_LT(keyPressMs, 1000u);
+  EXPECT_EQ(windowLog.pingsInsideDelay, 1);
+  EXPECT_GE(windowLog.ticksInsideDelay, 3);
+  // The click waited for the caller's own message loop, as behind a blocking call.
+  EXPECT_EQ(windowLog.clicksInsideDelay, 0);
+  EXPECT_EQ(windowLog.clicksOutsideDelay, 1);
+}
+
+TEST(WorkerWait, WorkThatThrowsStillEndsTheWait) {
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_TRUE(util::RunOnWorkerWhilePumping([] { throw 1; }, "throwing work"));
+  EXPECT_LT(GetTickCount64() - start, 2000u);
+}
+
 }  // namespace
+
