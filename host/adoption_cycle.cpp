@@ -41,6 +41,9 @@ void InstanceHost::RunCycle() {
     }
   }
 
+  // A window left in its old pane by a removal while its client was hung.
+  if (!windowsAwaitingMove_.empty()) PlaceHostedWindows();
+
   const HostSnapshot after = model_.Snapshot();
   std::vector<HWND> held = after.hostedWindows;
   if (Found(after.loginWindow) && windows_.Exists(after.loginWindow)) held.push_back(after.loginWindow);
@@ -58,6 +61,12 @@ void InstanceHost::Adopt(HWND w) {
   model_.SetHintVisible(false);
   const int k = model_.RaiseHostedCount();
 
+  // Recorded before it goes into the pane, so that a release at any point finds it.
+  model_.SetAdoptingWindow(w);
+  if (monitor_.Stopped()) {
+    util::LogInfo("adoption: stopped before window %ld went into pane %d", static_cast<long>(HandleValue(w)), k);
+    return;
+  }
   windows_.SetParentWindow(w, view_.Pane(k));
   // The other panes keep their visibility; pane k lies above every lower-numbered one.
   model_.SetPaneVisible(k, true);
@@ -66,6 +75,14 @@ void InstanceHost::Adopt(HWND w) {
   const DWORD waitStart = GetTickCount();
   while (!windows_.IsVisible(w) && GetTickCount() - waitStart < t.visibilityLimitMs) {
     if (!monitor_.Wait(t.visibilityPollMs) && monitor_.Stopped()) break;
+  }
+  if (monitor_.Stopped()) {
+    // The release may have handed it back before our SetParent: hand it back once more;
+    // a second hand-back changes nothing.
+    util::LogInfo("adoption: stopped while window %ld was in pane %d; it goes back to the desktop",
+                  static_cast<long>(HandleValue(w)), k);
+    ReturnToDesktop(w);
+    return;
   }
   windows_.MoveWindowKeep(w, 0, 0, pane.width, pane.height);
   model_.AppendHostedWindow(w);
@@ -91,10 +108,7 @@ void InstanceHost::RemoveInstance(int position) {
 
   if (plan.panesLeft) {
     // The dead window's pane is empty now; each later window moves one pane down.
-    for (int j = 1; j <= static_cast<int>(hosted.size()); ++j) {
-      HWND pane = view_.Pane(j);
-      if (!windows_.HasChild(pane)) windows_.SetParentWindow(hosted[static_cast<size_t>(j - 1)], pane);
-    }
+    PlaceHostedWindows();
     model_.SelectOnlyTab(1);
     model_.ShowOnlyPane(1);
     model_.SetCurrentWindow(hosted.empty() ? nullptr : hosted[0]);
@@ -109,6 +123,32 @@ void InstanceHost::RemoveInstance(int position) {
   util::LogInfo("removed: instance %d (window %ld gone), %d hosted", position,
                 static_cast<long>(HandleValue(gone)), after.hostedCount);
   Render();
+}
+
+void InstanceHost::PlaceHostedWindows() {
+  // Hosted window i belongs in pane i + 1. SetParent waits for the window's thread, so a
+  // hung client is left where it is and moved in a later cycle, once it answers.
+  const std::vector<HWND> hosted = model_.Snapshot().hostedWindows;
+  std::set<HWND> awaiting;
+  for (int k = 1; k <= static_cast<int>(hosted.size()); ++k) {
+    const HWND w = hosted[static_cast<size_t>(k - 1)];
+    const HWND pane = view_.Pane(k);
+    if (pane == nullptr || windows_.ParentOf(w) == pane) continue;
+    const bool waitedBefore = windowsAwaitingMove_.count(w) != 0;
+    if (windows_.IsHung(w)) {
+      awaiting.insert(w);
+      if (!waitedBefore) {
+        util::LogWarning("hung: window %ld does not answer; it moves to pane %d once it does",
+                         static_cast<long>(HandleValue(w)), k);
+      }
+      continue;
+    }
+    windows_.SetParentWindow(w, pane);
+    if (waitedBefore) {
+      util::LogInfo("moved: window %ld answers again and goes into pane %d", static_cast<long>(HandleValue(w)), k);
+    }
+  }
+  windowsAwaitingMove_.swap(awaiting);
 }
 
 void InstanceHost::KeepInputFromHungClients(const std::vector<HWND>& clientWindows) {

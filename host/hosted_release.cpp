@@ -19,6 +19,8 @@ void InstanceHost::ReleaseHostedWindows() {
   StopAdoption();
   const HostSnapshot s = model_.Snapshot();
   std::vector<HWND> held = s.hostedWindows;
+  // An adoption cut short by the stop may have put its window into a pane already.
+  if (s.adoptingWindow != nullptr) held.push_back(s.adoptingWindow);
   if (s.loginWindow != nullptr) held.push_back(s.loginWindow);
   for (HWND window : held) ReturnToDesktop(window);
 }

@@ -79,6 +79,7 @@ class InstanceHost {
   void Render();
   void Adopt(HWND window);
   void RemoveInstance(int position);
+  void PlaceHostedWindows();
   void KeepInputFromHungClients(const std::vector<HWND>& clientWindows);
   void ReturnToDesktop(HWND window);
   HWND FindTopLevelLoginWindow();
@@ -90,6 +91,8 @@ class InstanceHost {
   Monitor monitor_;
   // Client threads whose input we detached; only the monitor thread touches this.
   std::set<DWORD> detachedThreads_;
+  // Hosted windows not in their pane because their client was hung; monitor thread only.
+  std::set<HWND> windowsAwaitingMove_;
 };
 
 }  // namespace host

@@ -19,6 +19,7 @@ HostSnapshot InstanceModel::Snapshot() const {
   s.hostedCount = hostedCount_;
   s.loginWindow = loginWindow_;
   s.currentWindow = currentWindow_;
+  s.adoptingWindow = adoptingWindow_;
   s.paneVisible = paneVisible_;
   s.hintVisible = hintVisible_;
   s.adoptionSerial = adoptionSerial_;
@@ -93,8 +94,14 @@ int InstanceModel::RaiseHostedCount() {
   return ++hostedCount_;
 }
 
+void InstanceModel::SetAdoptingWindow(HWND window) {
+  std::lock_guard<std::mutex> guard(lock_);
+  adoptingWindow_ = window;
+}
+
 void InstanceModel::AppendHostedWindow(HWND window) {
   std::lock_guard<std::mutex> guard(lock_);
+  if (adoptingWindow_ == window) adoptingWindow_ = nullptr;
   hostedWindows_.push_back(window);
   currentWindow_ = window;
   ++adoptionSerial_;
@@ -116,6 +123,7 @@ void InstanceModel::Forget() {
   std::lock_guard<std::mutex> guard(lock_);
   std::vector<TabState>().swap(tabs_);
   std::vector<HWND>().swap(hostedWindows_);
+  adoptingWindow_ = nullptr;
 }
 
 }  // namespace host

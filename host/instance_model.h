@@ -39,6 +39,7 @@ struct HostSnapshot {
   int hostedCount = 0;              // raised before a window is appended, lowered on removal
   HWND loginWindow = nullptr;
   HWND currentWindow = nullptr;
+  HWND adoptingWindow = nullptr;  // in a pane (or about to be), not yet in hostedWindows
   std::array<bool, kMaxInstances> paneVisible{};
   bool hintVisible = true;
   unsigned adoptionSerial = 0;  // counts adoptions since the start
@@ -67,6 +68,8 @@ class InstanceModel {
 
   // The first half of an adoption: raises hostedCount and returns the new value.
   int RaiseHostedCount();
+  // Before the window goes into a pane: a release in between hands it back too.
+  void SetAdoptingWindow(HWND window);
   // The second half: the window joins hostedWindows and becomes the current one.
   void AppendHostedWindow(HWND window);
   // Lowers hostedCount and takes tab `position` and hosted window `position` out;
@@ -83,6 +86,7 @@ class InstanceModel {
   int hostedCount_ = 0;
   HWND loginWindow_ = nullptr;
   HWND currentWindow_ = nullptr;
+  HWND adoptingWindow_ = nullptr;
   std::array<bool, kMaxInstances> paneVisible_{};
   bool hintVisible_ = true;
   unsigned adoptionSerial_ = 0;

@@ -376,3 +376,50 @@ TEST_F(InstanceHostTest, AltAIsPostedAndThePostedWorkHidesAndShows) {
 }
 
 }  // namespace
+
+// Our way out while an adoption waits for its window to show (the normal case while our
+// main window is hidden): the window is in our pane already but not yet hosted, and the
+// release must hand it back all the same, and the adoption must not take it in again.
+TEST_F(InstanceHostTest, ReleaseDuringAnAdoptionHandsTheWindowBeingAdoptedBack) {
+  settings_.timings.visibilityLimitMs = 10000;
+  host_ = std::make_unique<host::InstanceHost>(windows_, view_, settings_);
+  host_->CreateFirstTab();
+  const HWND w = windows_.AddClientMainWindow(100);
+  windows_.Change(w, [](fakes::FakeWindow& f) { f.visible = false; f.staysHidden = true; });
+  std::thread cycle([&] { host_->RunCycle(); });
+  ASSERT_TRUE(support::WaitFor([&] { return windows_.Window(w).parent == view_.Pane(1); }, 3000));
+  windows_.Change(w, [](fakes::FakeWindow& f) { f.enabled = false; });
+
+  host_->ReleaseHostedWindows();
+  // Handed back by the release itself, before the adoption has had its turn.
+  const fakes::FakeWindow released = windows_.Window(w);
+  EXPECT_EQ(released.parent, nullptr);
+  EXPECT_TRUE(released.enabled);
+  cycle.join();
+
+  EXPECT_EQ(windows_.Window(w).parent, nullptr) << "the adoption took the window in again";
+  EXPECT_TRUE(S().hostedWindows.empty());
+  EXPECT_FALSE(windows_.Called("Move " + H(w) + " 0,0 914x599"));
+}
+
+// A hung client later in the row must not stall the removal (and with it every cycle): its
+// window is left where it is and moved down once it answers.
+TEST_F(InstanceHostTest, RemovalLeavesAHungLaterWindowUntilItAnswers) {
+  const std::vector<HWND> hosted = HostClients(3);
+  windows_.Change(hosted[1], [](fakes::FakeWindow& f) { f.hung = true; });
+  windows_.EndAll(100);
+  windows_.ClearCalls();
+  host_->RunCycle();
+  EXPECT_EQ(S().hostedWindows, (std::vector<HWND>{hosted[1], hosted[2]}));
+  for (const std::string& call : windows_.Calls()) {
+    EXPECT_NE(call.rfind("SetParent " + H(hosted[1]), 0), 0u) << call;
+  }
+  EXPECT_EQ(windows_.Window(hosted[2]).parent, view_.Pane(2)) << "a healthy later window still moves";
+
+  host_->RunCycle();
+  EXPECT_EQ(windows_.Window(hosted[1]).parent, view_.Pane(2)) << "still hung: stays";
+  windows_.Change(hosted[1], [](fakes::FakeWindow& f) { f.hung = false; });
+  host_->RunCycle();
+  EXPECT_EQ(windows_.Window(hosted[1]).parent, view_.Pane(1));
+  EXPECT_EQ(windows_.Window(hosted[2]).parent, view_.Pane(2));
+}
