@@ -10,6 +10,7 @@ while [ $# -gt 0 ]; do
     --cmake) cmake=$2 ;; --openssl) openssl=$2 ;; --osslsigncode) osslsigncode=$2 ;;
     --python) python=$2 ;; --source) source_dir=$2 ;; --dir) dir=$2 ;;
     --unsigned) unsigned=$2 ;; --zip) zip=$2 ;; --setup) setup=$2 ;; --program) program=$2 ;;
+    --arch) export TANDREL_TEST_ARCH=$2 ;;
     *) echo "installer_test: unknown argument $1" >&2; exit 2 ;;
   esac
   shift 2
