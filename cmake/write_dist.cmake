@@ -16,7 +16,11 @@ include("${SETTINGS}")
 # shipped as GBK with CR LF.
 set(usage_name "使用说明.txt")
 set(stage "${DIST_WORK}/stage")
+set(zip "${DIST_OUT}/${DIST_ZIP_NAME}")
+set(setup "${DIST_OUT}/${DIST_SETUP_NAME}")
+# A failed run leaves neither, not an older bundle that looks like this one.
 file(REMOVE_RECURSE "${DIST_WORK}")
+file(REMOVE "${zip}" "${setup}")
 file(MAKE_DIRECTORY "${stage}" "${DIST_OUT}")
 
 function(run)
@@ -56,12 +60,9 @@ file(WRITE "${DIST_WORK}/updater-title.txt" "程序更新")
 run("${DIST_ICONV}" -f UTF-8 -t CP936 -o "${DIST_WORK}/updater-title.gbk" "${DIST_WORK}/updater-title.txt")
 file(MD5 "${DIST_WORK}/updater-title.gbk" updater_event)
 
-set(zip "${DIST_OUT}/${DIST_ZIP_NAME}")
-file(REMOVE "${zip}")
 run("${DIST_PYTHON}" "${DIST_SOURCE_DIR}/packaging/make_zip.py" "${zip}"
     "${stage}/tandrel.exe" "${stage}/SkinH_EL.dll" "${stage}/sefds.she" "${stage}/${usage_name}")
 
-set(setup "${DIST_OUT}/${DIST_SETUP_NAME}")
 set(setup_partial "${DIST_WORK}/${DIST_SETUP_NAME}")
 set(nsis_defines
   "-DVERSION=${DIST_VERSION}" "-DTARGET=${DIST_NSIS_TARGET}" "-DSTAGE=${stage}"
@@ -79,7 +80,6 @@ exec \"${CMAKE_COMMAND}\" \"-DSIGN_SETTINGS=${DIST_SIGN_SETTINGS}\" \"-DFILE=$1\
 endif()
 # A UTF-8 locale: makensis reads file names through the locale (the notes' name is Chinese).
 run("${CMAKE_COMMAND}" -E env LC_ALL=C.UTF-8 "${DIST_MAKENSIS}" -V2 -INPUTCHARSET UTF8 ${nsis_defines} "${DIST_SOURCE_DIR}/packaging/tandrel.nsi")
-file(REMOVE "${setup}")
 file(RENAME "${setup_partial}" "${setup}")
 message(STATUS "dist: ${zip}")
 message(STATUS "dist: ${setup}")
