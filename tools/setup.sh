@@ -24,6 +24,7 @@ PACKAGES=(
   xvfb xauth xdotool imagemagick
   googletest
   python3 nginx-light liblnk-utils
+  nsis osslsigncode openssl
 )
 
 missing_packages() {
