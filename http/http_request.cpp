@@ -172,6 +172,8 @@ FetchResult Run(const Text& address, std::size_t bodyLimit, const Deadline& dead
   FetchResult result;
   std::vector<char> chunk(kReadChunk);
   for (;;) {
+    // Once the caller has closed the request, its handle must not be used again.
+    if (Abandoned(exchange)) return Ended(FetchEnd::kDeadlinePassed);
     // Only what has arrived: Wine's WinHttpReadData waits until it has filled the whole buffer,
     // and the deadline is looked at between calls.
     DWORD available = 0;
