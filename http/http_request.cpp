@@ -180,6 +180,7 @@ FetchResult Run(const Text& address, std::size_t bodyLimit, const Deadline& dead
     if (!::WinHttpQueryDataAvailable(request, &available))
       return CallFailed("WinHttpQueryDataAvailable", address, deadline, exchange);
     if (available == 0) break;
+    if (Abandoned(exchange)) return Ended(FetchEnd::kDeadlinePassed);
     DWORD read = 0;
     if (!::WinHttpReadData(request, chunk.data(), std::min(available, kReadChunk), &read))
       return CallFailed("WinHttpReadData", address, deadline, exchange);
