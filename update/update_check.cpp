@@ -6,12 +6,20 @@
 #include "update/due_list.h"
 #include "update/manifest.h"
 #include "update/update_server.h"
+#include "util/log.h"
 
 namespace update {
 namespace {
 
-Text Fetch(const Text& host, const char* file) {
-  return util::Utf8ToGbk(http::SendHttpRequest("http://" + host + "/tandrel/gxdata/" + file));
+// A fetch that failed, was cut short or was too large gives the empty text, as an unreachable
+// server does; the reason is in the log.
+Text Fetch(const Text& host, const char* file, std::size_t bodyLimit, const http::Deadline& deadline) {
+  const http::FetchResult result = http::Fetch("http://" + host + "/tandrel/gxdata/" + file, bodyLimit, deadline);
+  if (result.end != http::FetchEnd::kComplete) {
+    util::LogWarning("update check: %s %s, taken as empty", file, http::FetchEndName(result.end));
+    return {};
+  }
+  return util::Utf8ToGbk(result.body);
 }
 
 }  // namespace
@@ -22,9 +30,11 @@ UpdateOutcome CheckForUpdatesAt(const Text& host, const Text& programDirectory) 
     outcome.kind = UpdateOutcome::Kind::kNoServerHost;
     return outcome;
   }
-  outcome.contactText = Fetch(host, "lianxixinxi.dat");
-  outcome.linkAddress = Fetch(host, "tblianjie.dat");
-  const Text manifest = Fetch(host, "txgeng.dat");
+  // One deadline for every fetch of the check: however the server behaves, start-up goes on.
+  const http::Deadline deadline(kStartupFetchDeadlineMs);
+  outcome.contactText = Fetch(host, "lianxixinxi.dat", http::kTextBodyLimit, deadline);
+  outcome.linkAddress = Fetch(host, "tblianjie.dat", http::kTextBodyLimit, deadline);
+  const Text manifest = Fetch(host, "txgeng.dat", http::kManifestBodyLimit, deadline);
   outcome.dueList = BuildDueList(manifest, programDirectory);
   outcome.dueFileCount = static_cast<int>(ParseDueList(outcome.dueList).size());
   if (!outcome.dueList.empty()) {

@@ -19,8 +19,13 @@ struct UpdateOutcome {
   int dueFileCount = 0;
 };
 
+// Every fetch of one check together ends within this time; a fetch it cuts short counts as
+// one the server did not answer.
+constexpr unsigned kStartupFetchDeadlineMs = 10000;
+
 // Fetches the contact text, the link address and the manifest from the built-in update
-// server (blocking, one after another) and decides against the files in programDirectory.
+// server (blocking, one after another, within kStartupFetchDeadlineMs together) and decides
+// against the files in programDirectory.
 UpdateOutcome CheckForUpdates(const Text& programDirectory);
 // The same against the server at host ("name" or "name:port"); an empty host fetches nothing.
 UpdateOutcome CheckForUpdatesAt(const Text& host, const Text& programDirectory);

@@ -2,6 +2,8 @@
 
 #include <winhttp.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "util/log.h"
@@ -114,18 +116,31 @@ bool Transfer(const Text& address, HANDLE file, const DownloadLimits& limits, co
     return false;
   }
 
+  if (total > limits.maximumBytes) {
+    util::LogWarning("%s announced %lld bytes, more than the %lld bytes a download may have", address.c_str(),
+                     static_cast<long long>(total), static_cast<long long>(limits.maximumBytes));
+    return false;
+  }
+
   std::vector<char> buffer(kReadChunk);
   std::int64_t received = 0;
+  const ULONGLONG bodyStart = ::GetTickCount64();
   if (progress) progress(0, total);
   for (;;) {
     if (cancel->Cancelled()) {
       util::LogWarning("download of %s cancelled after %lld bytes", address.c_str(), static_cast<long long>(received));
       return false;
     }
+    // The receive time-out bounds each wait: a server that stops sending fails here. Reading
+    // only what has arrived keeps each call short (Wine's WinHttpReadData waits until it has
+    // filled the whole buffer), so the deadline below is looked at as bytes come in.
+    DWORD available = 0;
+    if (!::WinHttpQueryDataAvailable(request, &available)) return Failed("WinHttpQueryDataAvailable");
+    if (available == 0) break;  // the body ended normally
     DWORD read = 0;
-    // The receive time-out bounds each read: a server that stops sending fails here.
-    if (!::WinHttpReadData(request, buffer.data(), kReadChunk, &read)) return Failed("WinHttpReadData");
-    if (read == 0) break;  // the body ended normally
+    if (!::WinHttpReadData(request, buffer.data(), std::min<DWORD>(available, kReadChunk), &read))
+      return Failed("WinHttpReadData");
+    if (read == 0) break;
     DWORD written = 0;
     if (!::WriteFile(file, buffer.data(), read, &written, nullptr)) return Failed("WriteFile");
     if (written != read) {
@@ -135,6 +150,19 @@ bool Transfer(const Text& address, HANDLE file, const DownloadLimits& limits, co
     received += read;
     if (total >= 0 && received > total) {
       util::LogWarning("%s sent more than its Content-Length of %lld", address.c_str(), static_cast<long long>(total));
+      return false;
+    }
+    if (received > limits.maximumBytes) {
+      util::LogWarning("%s sent more than the %lld bytes a download may have", address.c_str(),
+                       static_cast<long long>(limits.maximumBytes));
+      return false;
+    }
+    // Each read returns within the stall limit, so this bounds the whole body.
+    const std::uint64_t allowed = DownloadDeadlineMs(total >= 0 ? total : received, limits);
+    if (::GetTickCount64() - bodyStart > allowed) {
+      util::LogWarning("download of %s passed its deadline of %llu ms after %lld of %lld bytes", address.c_str(),
+                       static_cast<unsigned long long>(allowed), static_cast<long long>(received),
+                       static_cast<long long>(total));
       return false;
     }
     if (progress) progress(received, total);
@@ -174,6 +202,15 @@ void DownloadCancel::Detach() noexcept {
   std::lock_guard<std::mutex> hold(lock_);
   if (request_) ::WinHttpCloseHandle(request_);
   request_ = nullptr;
+}
+
+std::uint64_t DownloadDeadlineMs(std::int64_t size, const DownloadLimits& limits) {
+  const std::uint64_t bytes = size > 0 ? static_cast<std::uint64_t>(size) : 0;
+  const std::uint64_t rate = limits.minimumBytesPerSecond > 0 ? limits.minimumBytesPerSecond : 1;
+  const std::uint64_t stall = limits.stallTimeoutMs > 0 ? static_cast<std::uint64_t>(limits.stallTimeoutMs) : 0;
+  const std::uint64_t seconds = bytes / rate;
+  if (seconds > (std::uint64_t{1} << 40)) return UINT64_MAX;  // no size a download may have
+  return stall + seconds * 1000 + (bytes % rate) * 1000 / rate;
 }
 
 std::int64_t ParseContentLength(const std::wstring& value) {

@@ -14,7 +14,17 @@ namespace updater {
 struct DownloadLimits {
   int connectTimeoutMs = 15000;  // name resolution, connection, sending the request
   int stallTimeoutMs = 15000;    // longest wait for the response or for the next bytes
+  // The body must arrive at least this fast on average: a server that sends a byte now and
+  // then never lets the receive time-out or the job's watchdog fire, so the size sets a deadline.
+  std::uint32_t minimumBytesPerSecond = 4096;
+  // Larger bodies are refused (the shipped files are a few MB).
+  std::int64_t maximumBytes = std::int64_t{1} << 30;
 };
+
+// How long the body of a download of size bytes may take, from the answer's headers on: the
+// stall limit plus the size at the minimum rate. For a body without Content-Length, size is
+// what has arrived so far, so the allowance grows only as bytes come in.
+std::uint64_t DownloadDeadlineMs(std::int64_t size, const DownloadLimits& limits);
 
 // Lets another thread abort a download that has stopped moving.
 class DownloadCancel {
@@ -35,8 +45,9 @@ class DownloadCancel {
 using ProgressFunction = std::function<void(std::int64_t received, std::int64_t total)>;
 
 // GETs address into path (created or truncated). True only for a complete download: a 2xx
-// status, a non-empty body, and exactly Content-Length bytes when the header was given. On
-// any failure path is removed, so nothing half-written stays behind.
+// status, a non-empty body within limits.maximumBytes and DownloadDeadlineMs, and exactly
+// Content-Length bytes when the header was given. On any failure path is removed, so nothing
+// half-written stays behind.
 bool DownloadToFile(const Text& address, const Text& path, const DownloadLimits& limits,
                     const ProgressFunction& progress, DownloadCancel* cancel);
 
