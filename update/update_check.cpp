@@ -5,13 +5,32 @@
 #include "http/http_request.h"
 #include "update/due_list.h"
 #include "update/manifest.h"
+#include "update/manifest_signature.h"
 #include "update/update_server.h"
+#include "util/log.h"
 
 namespace update {
 namespace {
 
-Text Fetch(const Text& host, const char* file) {
-  return util::Utf8ToGbk(http::SendHttpRequest("http://" + host + "/tandrel/gxdata/" + file));
+Bytes FetchBytes(const Text& host, const char* file) {
+  return http::SendHttpRequest("http://" + host + "/tandrel/gxdata/" + file);
+}
+
+Text Fetch(const Text& host, const char* file) { return util::Utf8ToGbk(FetchBytes(host, file)); }
+
+// The manifest as text when txgeng.sig is the built-in key's signature of its exact bytes;
+// otherwise empty, as a manifest that lists nothing: anyone on the way to the server could
+// have written it.
+Text SignedManifest(const Text& host, const Bytes& manifest) {
+  if (manifest.empty()) return {};  // nothing to check, nothing due
+  const Bytes signature = FetchBytes(host, "txgeng.sig");
+  const ManifestSignature check = CheckManifestSignature(manifest, signature, UpdatePublicKeyPem());
+  if (check != ManifestSignature::kValid) {
+    util::LogWarning("update check: the signature of txgeng.dat is %s: the manifest is taken as empty",
+                     ManifestSignatureName(check));
+    return {};
+  }
+  return util::Utf8ToGbk(manifest);
 }
 
 }  // namespace
@@ -24,12 +43,13 @@ UpdateOutcome CheckForUpdatesAt(const Text& host, const Text& programDirectory) 
   }
   outcome.contactText = Fetch(host, "lianxixinxi.dat");
   outcome.linkAddress = Fetch(host, "tblianjie.dat");
-  const Text manifest = Fetch(host, "txgeng.dat");
+  const Bytes manifestBytes = FetchBytes(host, "txgeng.dat");
+  const Text manifest = SignedManifest(host, manifestBytes);
   outcome.dueList = BuildDueList(manifest, programDirectory);
   outcome.dueFileCount = static_cast<int>(ParseDueList(outcome.dueList).size());
   if (!outcome.dueList.empty()) {
     outcome.kind = UpdateOutcome::Kind::kForcedUpdate;
-  } else if (outcome.contactText.empty() && outcome.linkAddress.empty() && manifest.empty()) {
+  } else if (outcome.contactText.empty() && outcome.linkAddress.empty() && manifestBytes.empty()) {
     // The HTTP status is never looked at: a server that cannot be reached gives three empty texts.
     outcome.kind = UpdateOutcome::Kind::kServerUnreachable;
   }
