@@ -1,6 +1,7 @@
 # `publish`: the folder the update server serves under /tandrel/gxdata/, made from this build:
-# lianxixinxi.dat (contact text), tblianjie.dat (link address), txgeng.dat (manifest) and
-# the shipped files themselves, each listed with the FileVersion every shipped file carries.
+# lianxixinxi.dat (contact text), tblianjie.dat (link address), txgeng.dat (manifest),
+# txgeng.sig (the manifest's signature, cmake/UpdateKeys.cmake) and the shipped files
+# themselves, each listed with the FileVersion every shipped file carries and its SHA-256.
 set(TANDREL_PUBLISH_ADDRESS "http://${UPDATE_SERVER_HOST}/tandrel/gxdata" CACHE STRING
   "Address under which the published files are downloaded (no trailing slash)")
 set(TANDREL_CONTACT_TEXT "QQ: 10001" CACHE STRING "Contact text served as lianxixinxi.dat (UTF-8)")
@@ -34,6 +35,8 @@ set(PUBLISH_CONTACT [==[${TANDREL_CONTACT_TEXT}]==])
 set(PUBLISH_LINK [==[${TANDREL_LINK_ADDRESS}]==])
 set(PUBLISH_VERSIONED_FILES [==[${_publish_files}]==])
 set(PUBLISH_PLAIN_FILES [==[${TANDREL_PUBLISH_EXTRA_FILES}]==])
+set(PUBLISH_SIGNING_KEY [==[${TANDREL_PUBLISH_SIGNING_KEY}]==])
+set(PUBLISH_OPENSSL [==[${OPENSSL_EXECUTABLE}]==])
 ")
 add_custom_target(publish
   COMMAND ${CMAKE_COMMAND} -DSETTINGS=${PROJECT_BINARY_DIR}/publish_settings.cmake

@@ -19,7 +19,7 @@ events { worker_connections 64; }
 http {
   access_log $run/logs/access.log;
   client_body_temp_path $run/tmp;
-  types { application/octet-stream exe dll; text/plain dat; }
+  types { application/octet-stream exe dll sig; text/plain dat; }
   server {
     listen 127.0.0.1:$port;
     root $root;

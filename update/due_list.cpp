@@ -5,6 +5,7 @@
 #include "update/safe_name.h"
 #include "util/files.h"
 #include "util/log.h"
+#include "util/sha256.h"
 
 namespace update {
 
@@ -21,7 +22,13 @@ Text BuildDueList(const Text& manifest, const Text& directory) {
     const Text path = directory + "\\" + entry.name;
     // With a version to compare, a missing file shows up as an unreadable version anyway.
     const bool exists = !entry.version.empty() || util::FileExists(path);
-    if (IsDue(entry, exists, ReadFileVersionOfOwnFile(path))) dueList += DueLine(entry);
+    if (!IsDue(entry, exists, ReadFileVersionOfOwnFile(path))) continue;
+    // The hash is what ties the download to the signed manifest: without it any bytes would do.
+    if (!util::IsSha256Hex(entry.sha256)) {
+      util::LogWarning("manifest entry %s has no well-formed <sha256>: never due", entry.name.c_str());
+      continue;
+    }
+    dueList += DueLine(entry);
   }
   return dueList;
 }

@@ -1,12 +1,23 @@
 #include "update/manifest.h"
 
 namespace update {
+namespace {
+
+Text LowerAscii(Text text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
+
+}  // namespace
 
 ManifestEntry ParseManifestLine(const Text& line) {
   ManifestEntry entry;
   entry.name = util::TextBetween(line, "<yingyong>", "</yingyong>");
   entry.version = util::TextBetween(line, "<banben>", "</banben>");
   entry.address = util::TextBetween(line, "<dizhi>", "</dizhi>");
+  entry.sha256 = LowerAscii(util::TextBetween(line, "<sha256>", "</sha256>"));
   return entry;
 }
 
@@ -25,6 +36,7 @@ bool IsDue(const ManifestEntry& entry, bool existsNoted, const Text& localVersio
 Text DueLine(const ManifestEntry& entry) {
   Text line = "<wjmc>" + entry.name + "</wjmc><wjdz>" + entry.address + "</wjdz>";
   if (!entry.version.empty()) line += "<wjbb>" + entry.version + "</wjbb>";
+  if (!entry.sha256.empty()) line += "<sha256>" + entry.sha256 + "</sha256>";
   return line + "\r\n";
 }
 
@@ -33,6 +45,7 @@ DueEntry ParseDueLine(const Text& line) {
   entry.name = util::TextBetween(line, "<wjmc>", "</wjmc>");
   entry.address = util::TextBetween(line, "<wjdz>", "</wjdz>");
   entry.version = util::TextBetween(line, "<wjbb>", "</wjbb>");
+  entry.sha256 = LowerAscii(util::TextBetween(line, "<sha256>", "</sha256>"));
   return entry;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// Start-up's update check: the three fetches and the due decision. It changes nothing on
+// Start-up's update check: the fetches (contact text, link address, manifest and, for a
+// manifest that came, its signature) and the due decision. It changes nothing on
 // screen and ends nothing; the caller acts on the outcome.
 #include "util/text.h"
 
@@ -23,9 +24,10 @@ struct UpdateOutcome {
 // one the server did not answer.
 constexpr unsigned kStartupFetchDeadlineMs = 10000;
 
-// Fetches the contact text, the link address and the manifest from the built-in update
-// server (blocking, one after another, within kStartupFetchDeadlineMs together) and decides
-// against the files in programDirectory.
+// Fetches the contact text, the link address, the manifest and its signature from the
+// built-in update server (blocking, one after another, within kStartupFetchDeadlineMs together)
+// and decides against the files in programDirectory. A manifest without a valid signature by
+// UpdatePublicKeyPem() counts as empty.
 UpdateOutcome CheckForUpdates(const Text& programDirectory);
 // The same against the server at host ("name" or "name:port"); an empty host fetches nothing.
 UpdateOutcome CheckForUpdatesAt(const Text& host, const Text& programDirectory);

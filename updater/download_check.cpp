@@ -6,6 +6,7 @@
 
 #include "update/file_version.h"
 #include "util/log.h"
+#include "util/sha256.h"
 #include "util/unique_resource.h"
 
 namespace updater {
@@ -66,7 +67,17 @@ bool IsImageForThisMachine(const Text& path) {
   return true;
 }
 
-bool IsExpectedDownload(const Text& path, const Text& name, const Text& expectedVersion) {
+bool IsExpectedDownload(const Text& path, const Text& name, const Text& expectedVersion,
+                        const Text& expectedSha256) {
+  if (!util::IsSha256Hex(expectedSha256)) {
+    util::LogWarning("%s: the due list gives no SHA-256 to check the download against", name.c_str());
+    return false;
+  }
+  const Text actual = util::Sha256HexOfFile(path);
+  if (actual.empty() || util::FindTextNoCase(actual, expectedSha256) != 0) {
+    util::LogWarning("%s has SHA-256 %s, the manifest says %s", path.c_str(), actual.c_str(), expectedSha256.c_str());
+    return false;
+  }
   if ((EndsWithNoCase(name, ".exe") || EndsWithNoCase(name, ".dll")) && !IsImageForThisMachine(path)) return false;
   if (expectedVersion.empty()) return true;
   // No version resource reads as the empty version: never the one named.

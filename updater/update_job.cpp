@@ -10,6 +10,7 @@
 #include "updater/download_check.h"
 #include "updater/install.h"
 #include "util/log.h"
+#include "util/sha256.h"
 
 namespace updater {
 namespace {
@@ -113,6 +114,12 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
       table.Finish(i, false);
       continue;
     }
+    // Without the signed manifest's hash no download can be trusted: not even asked for.
+    if (!util::IsSha256Hex(entry.sha256)) {
+      util::LogWarning("refused to download %s: the due list gives no SHA-256 for it", entry.name.c_str());
+      table.Finish(i, false);
+      continue;
+    }
     replacements[i].target = directory + "\\" + entry.name;
     replacements[i].downloaded = DownloadPath(replacements[i].target);
     for (Text& folder : CreateParentFolders(directory, entry.name)) createdFolders.push_back(std::move(folder));
@@ -126,7 +133,7 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
               entry.address, path, limits.download,
               [&rowTable, i](std::int64_t received, std::int64_t total) { rowTable.Progress(i, received, total); },
               &shared->cancels[i]);
-          if (ok && !IsExpectedDownload(path, entry.name, entry.version)) {
+          if (ok && !IsExpectedDownload(path, entry.name, entry.version, entry.sha256)) {
             if (!::DeleteFileA(path.c_str())) util::LogLastError("DeleteFileA (refused download)");
             ok = false;
           }

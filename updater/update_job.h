@@ -47,7 +47,8 @@ Text DownloadPath(const Text& target);
 
 // Downloads every entry into directory. A name that would leave the directory fails its
 // row without a request. A download is complete as DownloadToFile judges it and as
-// IsExpectedDownload accepts it (images for this machine, exactly the version named). Only when every row completed are the targets replaced (ReplaceFiles);
+// IsExpectedDownload accepts it (the SHA-256 the due list names, images for this machine,
+// exactly the version named); an entry without a SHA-256 fails its row without a request. Only when every row completed are the targets replaced (ReplaceFiles);
 // otherwise every old file stays as it was. Returns once every row has completed or
 // failed; true when the files were replaced.
 // The table is shared with the download threads, which may outlive the call when given up on.

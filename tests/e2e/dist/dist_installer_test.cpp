@@ -15,6 +15,7 @@
 #include <string>
 
 #include "loopback_server.h"
+#include "manifest_signer.h"
 #include "test_files.h"
 #include "tests/support/program_under_test.h"
 
@@ -234,9 +235,8 @@ TEST_F(Installer, SilentInstallRunsAndUpdatesInItsFolderAndSilentUninstallLeaves
   ASSERT_TRUE(server_.Start(TEST_UPDATE_PORT));
   const std::string files = server_.Address("/tandrel/gxdata/");
   Answer a;
-  a.body = "<yingyong>tandrel.exe</yingyong><banben>" TANDREL_CURRENT_VERSION "</banben><dizhi>" + files +
-           "tandrel.exe</dizhi>\r\n";
-  server_.Set("/tandrel/gxdata/txgeng.dat", a);
+  ServeSignedManifest(server_, "<yingyong>tandrel.exe</yingyong><banben>" TANDREL_CURRENT_VERSION "</banben><dizhi>" +
+                                   files + "tandrel.exe</dizhi><sha256>" + Sha256HexOf(newProgram) + "</sha256>\r\n");
   {
     support::ProgramUnderTest program;
     support::StartOptions leaveTheQuestion;
@@ -256,9 +256,8 @@ TEST_F(Installer, SilentInstallRunsAndUpdatesInItsFolderAndSilentUninstallLeaves
 
   // A newer program on the server: the installed copy hands off, the updater replaces it in
   // the installed folder and starts it again.
-  a.body = "<yingyong>tandrel.exe</yingyong><banben>" TANDREL_NEXT_VERSION "</banben><dizhi>" + files +
-           "tandrel.exe</dizhi>\r\n";
-  server_.Set("/tandrel/gxdata/txgeng.dat", a);
+  ServeSignedManifest(server_, "<yingyong>tandrel.exe</yingyong><banben>" TANDREL_NEXT_VERSION "</banben><dizhi>" +
+                                   files + "tandrel.exe</dizhi><sha256>" + Sha256HexOf(newProgram) + "</sha256>\r\n");
   a.body = newProgram;
   server_.Set("/tandrel/gxdata/tandrel.exe", a);
   {

@@ -10,7 +10,9 @@
 #include <set>
 
 #include "loopback_server.h"
+#include "manifest_signer.h"
 #include "test_files.h"
+#include "tests/support/program_log.h"
 #include "tests/support/program_under_test.h"
 
 using namespace testing_update;
@@ -149,10 +151,12 @@ TEST(UpdateEndToEnd, NewerProgramAndNewFileAreFetchedAndTheNewProgramFindsNothin
   server.Set("/tandrel/gxdata/lianxixinxi.dat", a);
   a.body = "http://tandrel.example/";
   server.Set("/tandrel/gxdata/tblianjie.dat", a);
-  a.body = "<yingyong>tandrel.exe</yingyong><banben>" TANDREL_NEXT_VERSION "</banben><dizhi>" + files +
-           "tandrel.exe</dizhi>\r\n<yingyong>readme.dat</yingyong><banben></banben><dizhi>" + files +
-           "readme.dat</dizhi>\r\n";
-  server.Set("/tandrel/gxdata/txgeng.dat", a);
+  // Signed with the key the test copies trust, each file pinned by its hash, as publish writes it.
+  const std::string exeHash = Sha256HexOf(newExe), dataHash = Sha256HexOf("new data file");
+  ServeSignedManifest(server, "<yingyong>tandrel.exe</yingyong><banben>" TANDREL_NEXT_VERSION "</banben><dizhi>" +
+                                  files + "tandrel.exe</dizhi><sha256>" + exeHash +
+                                  "</sha256>\r\n<yingyong>readme.dat</yingyong><banben></banben><dizhi>" + files +
+                                  "readme.dat</dizhi><sha256>" + dataHash + "</sha256>\r\n");
   a.body = newExe;
   server.Set("/tandrel/gxdata/tandrel.exe", a);
   a.body = "new data file";
@@ -189,7 +193,8 @@ TEST(UpdateEndToEnd, NewerProgramAndNewFileAreFetchedAndTheNewProgramFindsNothin
   EXPECT_EQ(watch.updateMessages, 1);
   EXPECT_EQ(iniValue, "tandrel.exe");
   EXPECT_EQ(dueList, "<wjmc>tandrel.exe</wjmc><wjdz>" + files + "tandrel.exe</wjdz><wjbb>" TANDREL_NEXT_VERSION
-                     "</wjbb>\r\n<wjmc>readme.dat</wjmc><wjdz>" + files + "readme.dat</wjdz>\r\n");
+                     "</wjbb><sha256>" + exeHash + "</sha256>\r\n<wjmc>readme.dat</wjmc><wjdz>" + files +
+                     "readme.dat</wjdz><sha256>" + dataHash + "</sha256>\r\n");
   EXPECT_TRUE(writtenUpdater == updaterImage) << "Hgxcx.exe must be the carried updater, byte for byte";
 
   // The updater replaces both files, removes gxwj.bin and starts the program again, which asks
@@ -239,12 +244,14 @@ TEST(UpdateEndToEnd, AFailingUpdateIsNotHandedStraightBackButTriedAgainAtTheStar
   ASSERT_TRUE(server.Start(TEST_UPDATE_PORT));
   const std::string files = server.Address("/tandrel/gxdata/");
   Answer a;
-  a.body = "<yingyong>readme.dat</yingyong><banben></banben><dizhi>" + files + "readme.dat</dizhi>\r\n";
-  server.Set("/tandrel/gxdata/txgeng.dat", a);
+  const std::string hash = Sha256HexOf("readme");
+  ServeSignedManifest(server, "<yingyong>readme.dat</yingyong><banben></banben><dizhi>" + files +
+                                  "readme.dat</dizhi><sha256>" + hash + "</sha256>\r\n");
   a.status = 404;
   a.body = "not here";
   server.Set("/tandrel/gxdata/readme.dat", a);
-  const std::string dueList = "<wjmc>readme.dat</wjmc><wjdz>" + files + "readme.dat</wjdz>\r\n";
+  const std::string dueList =
+      "<wjmc>readme.dat</wjmc><wjdz>" + files + "readme.dat</wjdz><sha256>" + hash + "</sha256>\r\n";
 
   const std::string root = FreshDirectory("tandrel-e2e-loop");
   const std::string app = root + "\\app";
@@ -287,6 +294,77 @@ TEST(UpdateEndToEnd, AFailingUpdateIsNotHandedStraightBackButTriedAgainAtTheStar
   std::string others;
   for (const std::string& box : watch.otherBoxes) others += box + "\n";
   EXPECT_TRUE(others.empty()) << others;
+  server.Stop();
+  RemoveTree(root);
+}
+
+// Whoever stands between the program and the server may serve a manifest of their own: without
+// the built-in key's signature over its exact bytes it lists nothing, so no file is touched and
+// start-up goes on to its window, as with an empty manifest.
+TEST(UpdateEndToEnd, AManifestWithoutAValidSignatureChangesNothingAndStartUpGoesOn) {
+  LoopbackServer server;
+  ASSERT_TRUE(server.Start(TEST_UPDATE_PORT));
+  const std::string files = server.Address("/tandrel/gxdata/");
+  const std::string newExe = ReadBytes(ExecutableDirectory() + "\\update_next\\tandrel.exe");
+  ASSERT_FALSE(newExe.empty());
+  const std::string manifest = "<yingyong>tandrel.exe</yingyong><banben>" TANDREL_NEXT_VERSION "</banben><dizhi>" +
+                               files + "tandrel.exe</dizhi><sha256>" + Sha256HexOf(newExe) + "</sha256>\r\n";
+  std::string changed = manifest;
+  changed[changed.find(TANDREL_NEXT_VERSION)] = '8';  // one byte, after signing
+  Answer a;
+  a.body = newExe;
+  server.Set("/tandrel/gxdata/tandrel.exe", a);
+
+  struct Case {
+    const char* what;
+    std::string manifest;
+    std::string signature;  // empty: no txgeng.sig on the server
+  } cases[] = {
+      {"signed by another key", manifest, SignManifest(manifest, SigningKey::kUnknown)},
+      {"changed by one byte after signing", changed, SignManifest(manifest)},
+      {"no txgeng.sig", manifest, ""},
+  };
+  const std::string root = FreshDirectory("tandrel-e2e-unsigned");
+  const std::string app = root + "\\app";
+  ASSERT_TRUE(::CreateDirectoryA(app.c_str(), nullptr));
+  const std::string installed = InstallCurrentProgram(app);
+  ASSERT_FALSE(installed.empty());
+  const auto before = Snapshot(app);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    a.body = c.manifest;
+    server.Set("/tandrel/gxdata/txgeng.dat", a);
+    a.body = c.signature;
+    if (c.signature.empty()) {
+      server.Set("/tandrel/gxdata/txgeng.sig", Answer{404, "<html>404 Not Found</html>"});
+    } else {
+      server.Set("/tandrel/gxdata/txgeng.sig", a);
+    }
+    const std::string since = support::LogTimestampNow();
+    support::ProgramUnderTest program;
+    support::StartOptions leaveTheQuestion;
+    leaveTheQuestion.question = support::ShortcutQuestion::kLeave;
+    ASSERT_TRUE(program.Start(installed, leaveTheQuestion));
+    Watch watch;
+    const bool checked = WaitFor(watch, 60000, [&] {
+      const auto lines = support::ProgramLogLines(program.Id(), since);
+      return support::FindLogLine(lines, "update check: nothing due") < lines.size();
+    });
+    const auto lines = support::ProgramLogLines(program.Id(), since);
+    EXPECT_TRUE(checked) << support::LogLinesText(lines);
+    EXPECT_LT(support::FindLogLine(lines, "update check: the signature of txgeng.dat is"), lines.size())
+        << support::LogLinesText(lines);
+    EXPECT_NE(program.WaitForMainWindow(30000), nullptr) << "start-up did not go on to the window";
+    WaitFor(watch, 3000, [] { return false; });  // time for a notice that must not come
+    EXPECT_EQ(watch.updateMessages, 0);
+    EXPECT_TRUE(program.Running());
+    program.End();
+    EXPECT_EQ(Count(server.RequestedPaths(), "/tandrel/gxdata/tandrel.exe"), 0);
+    auto after = Snapshot(app);
+    after.erase("route.dat");
+    EXPECT_TRUE(after == before) << "the program's folder changed";
+    EXPECT_TRUE(ReadBytes(installed) != newExe);
+  }
   server.Stop();
   RemoveTree(root);
 }

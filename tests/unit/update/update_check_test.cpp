@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "loopback_server.h"
+#include "manifest_signer.h"
 #include "test_files.h"
 #include "update/handoff.h"
 #include "update/update_check.h"
@@ -27,9 +28,12 @@ void Serve(LoopbackServer& server, const std::string& contact, const std::string
   server.Set("/tandrel/gxdata/lianxixinxi.dat", a);
   a.body = link;
   server.Set("/tandrel/gxdata/tblianjie.dat", a);
-  a.body = manifest;
-  server.Set("/tandrel/gxdata/txgeng.dat", a);
+  testing_update::ServeSignedManifest(server, manifest);
 }
+
+// Any well-formed hash: the check only carries it on to the updater.
+const std::string kHash = "0123456789abcdef0123456789abcdef0123456789abcdef0123456789abcdef";
+std::string HashTag() { return "<sha256>" + kHash + "</sha256>"; }
 
 std::string Host(const LoopbackServer& server) { return "127.0.0.1:" + std::to_string(server.Port()); }
 
@@ -63,19 +67,24 @@ TEST_F(UpdateCheck, ManifestDecidesBetweenNothingDueAndAForcedUpdate) {
     std::string dueList;
   } cases[] = {
       {"lines that can never be due: no name, names leaving the directory, a device",
-       "\r\n<banben>1.0</banben><dizhi>" + address + "</dizhi>\r\n<yingyong>..\\x.exe</yingyong><dizhi>" + address +
-           "</dizhi>\r\n<yingyong>C:\\x.exe</yingyong><dizhi>" + address + "</dizhi>\r\n<yingyong>NUL</yingyong><dizhi>" +
-           address + "</dizhi>\r\n",
+       "\r\n<banben>1.0</banben><dizhi>" + address + "</dizhi>" + HashTag() + "\r\n<yingyong>..\\x.exe</yingyong><dizhi>" +
+           address + "</dizhi>" + HashTag() + "\r\n<yingyong>C:\\x.exe</yingyong><dizhi>" + address + "</dizhi>" +
+           HashTag() + "\r\n<yingyong>NUL</yingyong><dizhi>" + address + "</dizhi>" + HashTag() + "\r\n",
        Kind::kNothingDue, 0, ""},
       {"a missing file without version but with an address",
-       "<yingyong>new.dat</yingyong><dizhi>" + address + "</dizhi>", Kind::kForcedUpdate, 1,
-       "<wjmc>new.dat</wjmc><wjdz>" + address + "</wjdz>\r\n"},
-      {"two missing files, in manifest order",
-       "<yingyong>b.dll</yingyong><banben>1.0.0.2</banben><dizhi>" + address + "/b</dizhi>\r\n"
-       "<yingyong>a.dat</yingyong><dizhi>" + address + "/a</dizhi>\r\n",
+       "<yingyong>new.dat</yingyong><dizhi>" + address + "</dizhi>" + HashTag(), Kind::kForcedUpdate, 1,
+       "<wjmc>new.dat</wjmc><wjdz>" + address + "</wjdz>" + HashTag() + "\r\n"},
+      {"the same without its hash, or with a hash one digit short",
+       "<yingyong>new.dat</yingyong><dizhi>" + address + "</dizhi>\r\n<yingyong>b.dat</yingyong><dizhi>" + address +
+           "</dizhi><sha256>" + kHash.substr(1) + "</sha256>\r\n",
+       Kind::kNothingDue, 0, ""},
+      {"two missing files, in manifest order, the hash's case folded",
+       "<yingyong>b.dll</yingyong><banben>1.0.0.2</banben><dizhi>" + address + "/b</dizhi><sha256>" +
+           "0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF0123456789ABCDEF</sha256>\r\n"
+           "<yingyong>a.dat</yingyong><dizhi>" + address + "/a</dizhi>" + HashTag() + "\r\n",
        Kind::kForcedUpdate, 2,
-       "<wjmc>b.dll</wjmc><wjdz>" + address + "/b</wjdz><wjbb>1.0.0.2</wjbb>\r\n<wjmc>a.dat</wjmc><wjdz>" + address +
-           "/a</wjdz>\r\n"},
+       "<wjmc>b.dll</wjmc><wjdz>" + address + "/b</wjdz><wjbb>1.0.0.2</wjbb>" + HashTag() + "\r\n<wjmc>a.dat</wjmc><wjdz>" +
+           address + "/a</wjdz>" + HashTag() + "\r\n"},
   };
   LoopbackServer server;
   ASSERT_TRUE(server.Start());
@@ -89,6 +98,54 @@ TEST_F(UpdateCheck, ManifestDecidesBetweenNothingDueAndAForcedUpdate) {
     // Deciding writes nothing: the hand-off files are the caller's step.
     EXPECT_FALSE(testing_update::Exists(dir_ + "\\gxwj.bin"));
     EXPECT_FALSE(testing_update::Exists(dir_ + "\\sdhwt.ini"));
+  }
+}
+
+// Anyone on the way to the server could change the manifest: only the built-in key's signature
+// over its exact bytes makes it count. Otherwise nothing is due, nothing is written, and the
+// rest of the check (the texts) goes on.
+TEST_F(UpdateCheck, AManifestWithoutTheBuiltInKeysSignatureCountsAsEmpty) {
+  const std::string manifest =
+      "<yingyong>new.dat</yingyong><dizhi>http://127.0.0.1/f</dizhi>" + HashTag() + "\r\n";
+  const std::string signature = testing_update::SignManifest(manifest);
+  ASSERT_FALSE(signature.empty());
+  std::string changed = manifest;
+  changed[changed.find("new.dat")] = 'N';
+  ASSERT_TRUE(testing_update::WriteBytes(dir_ + "\\old.dat", "old"));
+  const auto before = testing_update::Snapshot(dir_);
+  struct Case {
+    const char* what;
+    std::string manifest;
+    bool serveSignature;
+    std::string signature;
+    Kind kind;
+  } cases[] = {
+      {"signed by the built-in key (the control)", manifest, true, signature, Kind::kForcedUpdate},
+      {"signed by another key", manifest, true, testing_update::SignManifest(manifest, testing_update::SigningKey::kUnknown),
+       Kind::kNothingDue},
+      {"one byte changed after signing", changed, true, signature, Kind::kNothingDue},
+      {"no txgeng.sig on the server", manifest, false, "", Kind::kNothingDue},
+      {"an empty txgeng.sig", manifest, true, "", Kind::kNothingDue},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    LoopbackServer server;
+    ASSERT_TRUE(server.Start());
+    Answer a;
+    a.body = "contact";
+    server.Set("/tandrel/gxdata/lianxixinxi.dat", a);
+    a.body = c.manifest;
+    server.Set("/tandrel/gxdata/txgeng.dat", a);
+    a.body = c.signature;
+    if (c.serveSignature) server.Set("/tandrel/gxdata/txgeng.sig", a);
+    const update::UpdateOutcome outcome = update::CheckForUpdatesAt(Host(server), dir_);
+    EXPECT_EQ(outcome.kind, c.kind);
+    EXPECT_EQ(outcome.dueList.empty(), c.kind != Kind::kForcedUpdate);
+    EXPECT_EQ(outcome.contactText, "contact");
+    std::vector<std::string> fetched = kThreeFetches;
+    fetched.push_back("/tandrel/gxdata/txgeng.sig");
+    EXPECT_EQ(server.RequestedPaths(), fetched);
+    EXPECT_EQ(testing_update::Snapshot(dir_), before);
   }
 }
 

@@ -61,6 +61,10 @@ TEST(IsFullPath, Table) {
   for (const Case& c : cases) EXPECT_EQ(update::IsFullPath(c.path), c.full) << c.path;
 }
 
+// Any well-formed hash: the due decision only carries it on.
+const Text kHash = "00112233445566778899aabbccddeeff00112233445566778899aabbccddeeff";
+const Text kHashTag = "<sha256>" + kHash + "</sha256>";
+
 // One manifest line against one local file, in a folder of its own.
 struct DueCase {
   const char* what;
@@ -94,22 +98,46 @@ TEST(DueDecision, TableOverRealFiles) {
     if (c.localFixture) {
       ASSERT_TRUE(::CopyFileA(Fixture(c.localFixture).c_str(), (dir + "\\a.dll").c_str(), FALSE));
     }
-    const Text dueList = update::BuildDueList(c.line, dir);
+    const Text dueList = update::BuildDueList(c.line + kHashTag, dir);
     EXPECT_EQ(!dueList.empty(), c.due) << c.what << ": " << dueList;
     RemoveTree(dir);
   }
+}
+
+// The hash ties the download to the signed manifest: an entry without one is never due.
+TEST(DueDecision, AnEntryWithoutAWellFormedHashIsNeverDue) {
+  const Text line = "<yingyong>a.dll</yingyong><banben>1.0.0.2</banben><dizhi>X</dizhi>";  // a.dll is missing
+  struct Case {
+    const char* what;
+    Text tag;
+    bool due;
+  } cases[] = {
+      {"a hash (the control)", kHashTag, true},
+      {"no hash tag", "", false},
+      {"an empty hash", "<sha256></sha256>", false},
+      {"one digit short", "<sha256>" + kHash.substr(1) + "</sha256>", false},
+      {"one digit too many", "<sha256>" + kHash + "0</sha256>", false},
+      {"not hex", "<sha256>" + kHash.substr(1) + "g</sha256>", false},
+      {"an MD5 in its place", "<sha256>00112233445566778899aabbccddeeff</sha256>", false},
+  };
+  const std::string dir = FreshDirectory("tandrel-due-hash");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(!update::BuildDueList(line + c.tag, dir).empty(), c.due);
+  }
+  RemoveTree(dir);
 }
 
 TEST(DueDecision, DueListOfTwoFilesIsTwoCrLfLinesInManifestOrder) {
   const std::string dir = FreshDirectory("tandrel-due-list");
   ASSERT_TRUE(::CopyFileA(Fixture("v1_0_0_2.dll").c_str(), (dir + "\\ok.dll").c_str(), FALSE));
   const Text manifest =
-      "<yingyong>new.dat</yingyong><banben></banben><dizhi>http://h/new.dat</dizhi>\r\n"
-      "<yingyong>ok.dll</yingyong><banben>1.0.0.2</banben><dizhi>http://h/ok.dll</dizhi>\r\n"
-      "<yingyong>a.dll</yingyong><banben>1.0.0.9</banben><dizhi>http://h/a.dll</dizhi>\r\n";
+      "<yingyong>new.dat</yingyong><banben></banben><dizhi>http://h/new.dat</dizhi>" + kHashTag + "\r\n"
+      "<yingyong>ok.dll</yingyong><banben>1.0.0.2</banben><dizhi>http://h/ok.dll</dizhi>" + kHashTag + "\r\n"
+      "<sha256>" + kHash + "</sha256><yingyong>a.dll</yingyong><banben>1.0.0.9</banben><dizhi>http://h/a.dll</dizhi>\r\n";
   EXPECT_EQ(update::BuildDueList(manifest, dir),
-            "<wjmc>new.dat</wjmc><wjdz>http://h/new.dat</wjdz>\r\n"
-            "<wjmc>a.dll</wjmc><wjdz>http://h/a.dll</wjdz><wjbb>1.0.0.9</wjbb>\r\n");
+            "<wjmc>new.dat</wjmc><wjdz>http://h/new.dat</wjdz>" + kHashTag + "\r\n"
+            "<wjmc>a.dll</wjmc><wjdz>http://h/a.dll</wjdz><wjbb>1.0.0.9</wjbb>" + kHashTag + "\r\n");
   RemoveTree(dir);
 }
 
@@ -131,8 +159,9 @@ TEST(DueDecision, ALaterEntryForAFileAlreadyNamedOrForAWorkFileIsNeverDue) {
   };
   for (const Case& c : cases) {
     const std::string dir = FreshDirectory("tandrel-due-same");
-    const Text manifest = "<yingyong>" + Text(c.first) + "</yingyong><banben>1.0.0.2</banben><dizhi>X</dizhi>\r\n" +
-                          "<yingyong>" + c.second + "</yingyong><banben>1.0.0.3</banben><dizhi>Y</dizhi>\r\n";
+    const Text manifest =
+        "<yingyong>" + Text(c.first) + "</yingyong><banben>1.0.0.2</banben><dizhi>X</dizhi>" + kHashTag + "\r\n" +
+        "<yingyong>" + c.second + "</yingyong><banben>1.0.0.3</banben><dizhi>Y</dizhi>" + kHashTag + "\r\n";
     const auto due = update::ParseDueList(update::BuildDueList(manifest, dir));
     ASSERT_FALSE(due.empty()) << c.what;
     EXPECT_EQ(due.size(), c.secondDue ? 2u : 1u) << c.what;
@@ -141,7 +170,7 @@ TEST(DueDecision, ALaterEntryForAFileAlreadyNamedOrForAWorkFileIsNeverDue) {
   }
   // A work-file name alone is refused too: the updater would write its download beside it.
   const std::string dir = FreshDirectory("tandrel-due-work");
-  EXPECT_EQ(update::BuildDueList("<yingyong>x.gxtmp</yingyong><dizhi>X</dizhi>\r\n", dir), "");
+  EXPECT_EQ(update::BuildDueList("<yingyong>x.gxtmp</yingyong><dizhi>X</dizhi>" + kHashTag + "\r\n", dir), "");
   RemoveTree(dir);
 }
 
@@ -150,9 +179,12 @@ TEST(DueDecision, AProgramFolderOutsideDriveLetterPathsIsReadLikeAnyOther) {
   const std::string dir = FreshDirectory("tandrel-due-unc");
   ASSERT_TRUE(::CopyFileA(Fixture("v1_0_0_2.dll").c_str(), (dir + "\\a.dll").c_str(), FALSE));
   const std::string longForm = "\\\\?\\" + dir;
-  EXPECT_EQ(update::BuildDueList("<yingyong>a.dll</yingyong><banben>1.0.0.2</banben><dizhi>X</dizhi>", longForm), "");
-  EXPECT_EQ(update::BuildDueList("<yingyong>a.dll</yingyong><banben>1.0.0.3</banben><dizhi>X</dizhi>", longForm),
-            "<wjmc>a.dll</wjmc><wjdz>X</wjdz><wjbb>1.0.0.3</wjbb>\r\n");
+  EXPECT_EQ(update::BuildDueList("<yingyong>a.dll</yingyong><banben>1.0.0.2</banben><dizhi>X</dizhi>" + kHashTag,
+                                 longForm),
+            "");
+  EXPECT_EQ(update::BuildDueList("<yingyong>a.dll</yingyong><banben>1.0.0.3</banben><dizhi>X</dizhi>" + kHashTag,
+                                 longForm),
+            "<wjmc>a.dll</wjmc><wjdz>X</wjdz><wjbb>1.0.0.3</wjbb>" + kHashTag + "\r\n");
   EXPECT_EQ(update::ReadFileVersionOfOwnFile(longForm + "\\a.dll"), "1.0.0.2");
   // The checked read keeps its rule for the error text.
   Text error;
@@ -161,15 +193,18 @@ TEST(DueDecision, AProgramFolderOutsideDriveLetterPathsIsReadLikeAnyOther) {
   RemoveTree(dir);
 }
 
-TEST(DueList, ReadBackWithAndWithoutTheVersionTag) {
+TEST(DueList, ReadBackWithAndWithoutTheVersionAndHashTags) {
   const auto entries = update::ParseDueList(
-      "<wjmc>a.dll</wjmc><wjdz>http://h/a.dll</wjdz><wjbb>1.0.0.9</wjbb>\r\n<wjmc>b.dat</wjmc><wjdz>http://h/b</wjdz>\r\n");
+      "<wjmc>a.dll</wjmc><wjdz>http://h/a.dll</wjdz><wjbb>1.0.0.9</wjbb><sha256>00112233445566778899AABBCCDDEEFF"
+      "00112233445566778899AABBCCDDEEFF</sha256>\r\n<wjmc>b.dat</wjmc><wjdz>http://h/b</wjdz>\r\n");
   ASSERT_EQ(entries.size(), 2u);
   EXPECT_EQ(entries[0].name, "a.dll");
   EXPECT_EQ(entries[0].address, "http://h/a.dll");
   EXPECT_EQ(entries[0].version, "1.0.0.9");
+  EXPECT_EQ(entries[0].sha256, kHash) << "read in lower case";
   EXPECT_EQ(entries[1].name, "b.dat");
   EXPECT_EQ(entries[1].version, "");
+  EXPECT_EQ(entries[1].sha256, "");
   EXPECT_TRUE(update::ParseDueList("").empty());
 }
 

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "loopback_server.h"
+#include "manifest_signer.h"
 #include "test_files.h"
 #include "tests/support/log_capture.h"
 #include "update/failed_update.h"
@@ -47,9 +48,12 @@ class UpdaterJob : public ::testing::Test {
     RemoveTree(root);
   }
 
-  std::vector<update::DueEntry> Entries(const std::string& exeVersion = "1.0.0.2") {
-    return {{"tandrel.exe", server.Address("/f/tandrel.exe"), exeVersion},
-            {"data.dat", server.Address("/f/data.dat"), ""}};
+  // A due entry with the hash of what the server answers for path right now.
+  update::DueEntry Entry(const std::string& name, const std::string& path, const std::string& version) const {
+    return {name, server.Address(path), version, Sha256HexOf(server.BodyOf(path))};
+  }
+  std::vector<update::DueEntry> Entries(const std::string& exeVersion = "1.0.0.2") const {
+    return {Entry("tandrel.exe", "/f/tandrel.exe", exeVersion), Entry("data.dat", "/f/data.dat", "")};
   }
 
   bool Run(const std::vector<update::DueEntry>& entries, const Text* noteDueList = nullptr) {
@@ -145,8 +149,9 @@ TEST_F(UpdaterJob, AFailedDownloadLeavesEveryOldFileIntact) {
 
 // The note keeps the program from handing a list that just failed straight back to us.
 TEST_F(UpdaterJob, AFailedJobNotesItsDueListAndAJobThatReplacesRemovesTheNote) {
-  const Text dueList = update::DueLine({"tandrel.exe", "1.0.0.2", server.Address("/f/tandrel.exe")}) +
-                       update::DueLine({"data.dat", "", server.Address("/f/data.dat")});
+  const Text dueList =
+      update::DueLine({"tandrel.exe", "1.0.0.2", server.Address("/f/tandrel.exe"), Sha256HexOf(newExe)}) +
+      update::DueLine({"data.dat", "", server.Address("/f/data.dat"), Sha256HexOf("new data")});
   const std::vector<update::DueEntry> entries = update::ParseDueList(dueList);
   ASSERT_EQ(entries.size(), 2u);
   const std::string notePath = app + "\\" + update::kFailedUpdateFile;
@@ -171,14 +176,53 @@ TEST_F(UpdaterJob, AFailedJobNotesItsDueListAndAJobThatReplacesRemovesTheNote) {
   EXPECT_EQ(ReadBytes(app + "\\data.dat"), "new data");
 }
 
+// The signed manifest pins each file by its SHA-256: bytes that differ (a changed file on the
+// server, or one put in on the way) replace nothing, and without a hash nothing is asked for.
+TEST_F(UpdaterJob, AFileWhoseBytesDifferFromItsHashReplacesNothing) {
+  struct Case {
+    const char* what;
+    std::string dataHash;
+    std::size_t requests;  // how many downloads reached the server
+  } cases[] = {
+      {"the hash of other bytes", Sha256HexOf("what the manifest was signed for"), 2},
+      {"one digit of the right hash changed", [this] {
+         std::string hash = Sha256HexOf(server.BodyOf("/f/data.dat"));
+         hash[10] = hash[10] == '0' ? '1' : '0';
+         return hash;
+       }(), 2},
+      {"no hash", "", 1},
+      {"a hash one digit short", Sha256HexOf(server.BodyOf("/f/data.dat")).substr(1), 1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    server.Clear();
+    Answer exe;
+    exe.body = newExe;
+    server.Set("/f/tandrel.exe", exe);
+    Answer data;
+    data.body = std::string(200000, 'n');
+    server.Set("/f/data.dat", data);
+    auto entries = Entries();
+    entries[1].sha256 = c.dataHash;
+    testlog::LogCapture log;
+    EXPECT_FALSE(Run(entries));
+    EXPECT_EQ(Snapshot(root), before) << log.Lines();
+    EXPECT_EQ(FailedRows(), 1);
+    EXPECT_EQ(server.Requests().size(), c.requests);
+  }
+  // The control: the right hash, in capitals as well, installs.
+  auto entries = Entries();
+  for (char& ch : entries[1].sha256) ch = static_cast<char>(::toupper(static_cast<unsigned char>(ch)));
+  EXPECT_TRUE(Run(entries));
+  EXPECT_EQ(ReadBytes(app + "\\data.dat"), std::string(200000, 'n'));
+}
+
 TEST_F(UpdaterJob, NamesOutsideTheDirectoryAreNeverDownloaded) {
   const std::string outside = root + "\\evil.dat";
   const char* const names[] = {"..\\evil.dat", "sub\\..\\..\\evil.dat", "NUL", "COM1.dat", "\\\\127.0.0.1\\c$\\evil"};
   std::vector<std::string> tried(std::begin(names), std::end(names));
   tried.push_back(outside);  // an absolute name
   for (const std::string& name : tried) {
-    auto entries = Entries();
-    entries.push_back({name, server.Address("/f/data.dat"), ""});
     server.Clear();
     Answer data;
     data.body = "evil";
@@ -186,6 +230,8 @@ TEST_F(UpdaterJob, NamesOutsideTheDirectoryAreNeverDownloaded) {
     Answer exe;
     exe.body = newExe;
     server.Set("/f/tandrel.exe", exe);
+    auto entries = Entries();
+    entries.push_back(Entry(name, "/f/data.dat", ""));
     EXPECT_FALSE(Run(entries)) << name;
     EXPECT_EQ(Snapshot(root), before) << name;
     EXPECT_EQ(FailedRows(), 1) << name;
@@ -201,8 +247,6 @@ TEST_F(UpdaterJob, EntriesNamingAFileAlreadyListedOrAWorkFileAreRefusedBeforeAny
       {"TANDREL.EXE"}, {"Tandrel.Exe"}, {"tandrel.exe.gxtmp"}, {"data.dat.GXBAK"}, {"sub/x.dat", "sub\\x.dat"},
   };
   for (const auto& names : extras) {
-    auto entries = Entries();
-    for (const std::string& name : names) entries.push_back({name, server.Address("/f/data.dat"), ""});
     server.Clear();
     Answer data;
     data.body = "other";
@@ -210,6 +254,8 @@ TEST_F(UpdaterJob, EntriesNamingAFileAlreadyListedOrAWorkFileAreRefusedBeforeAny
     Answer exe;
     exe.body = newExe;
     server.Set("/f/tandrel.exe", exe);
+    auto entries = Entries();
+    for (const std::string& name : names) entries.push_back(Entry(name, "/f/data.dat", ""));
     EXPECT_FALSE(Run(entries)) << names.back();
     EXPECT_TRUE(Snapshot(root) == before) << names.back();
     EXPECT_EQ(FailedRows(), 1) << names.back();
@@ -311,7 +357,7 @@ TEST_F(UpdaterJob, AFailedJobLeavesNoFolderBehindAndTwoByteNamesKeepTheirTrailBy
     extra.body = "extra";
     server.Set("/f/extra", extra);
     auto entries = Entries();
-    entries.push_back({c.name, server.Address("/f/extra"), ""});
+    entries.push_back(Entry(c.name, "/f/extra", ""));
     EXPECT_EQ(Run(entries), c.status == 200) << c.name;
     std::map<std::string, std::string> expected = before;
     if (c.expectedEntry) {
