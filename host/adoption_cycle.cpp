@@ -8,8 +8,17 @@
 
 namespace host {
 
-void InstanceHost::RunCycle() {
+void InstanceHost::TrimWorkingSetWhenDue() {
+  const DWORD now = GetTickCount();
+  if (!TrimIsDue(trimmedOnce_, changedSinceTrim_, now - lastTrimTick_, settings_.timings.trimIntervalMs)) return;
   windows_.TrimWorkingSet();
+  trimmedOnce_ = true;
+  changedSinceTrim_ = false;
+  lastTrimTick_ = now;
+}
+
+void InstanceHost::RunCycle() {
+  TrimWorkingSetWhenDue();
 
   if (model_.Snapshot().hostedCount < kMaxInstances) {
     // Only top-level windows are found: hosted ones are never found again.
@@ -86,6 +95,7 @@ void InstanceHost::Adopt(HWND w) {
   }
   windows_.MoveWindowKeep(w, 0, 0, pane.width, pane.height);
   model_.AppendHostedWindow(w);
+  changedSinceTrim_ = true;
   util::LogInfo("adopted: window %ld into pane %d%s", static_cast<long>(HandleValue(w)), k,
                 wasHidden ? " (it was hidden and is shown)" : "");
 
@@ -103,6 +113,7 @@ void InstanceHost::RemoveInstance(int position) {
                         ? before.hostedWindows[static_cast<size_t>(position - 1)]
                         : nullptr;
   const int tabsBefore = model_.TakeOutInstance(position);
+  changedSinceTrim_ = true;
   const RemovalPlan plan = PlanRemoval(tabsBefore, position);
   const std::vector<HWND> hosted = model_.Snapshot().hostedWindows;
 

@@ -5,6 +5,8 @@
 // Foreign windows are never owned: a plain HWND names them.
 #include <windows.h>
 
+#include <functional>
+
 #include "util/text.h"
 
 namespace host {
@@ -58,6 +60,10 @@ class ForeignWindows {
   // The avatar image of a client window (BMP bytes), or empty.
   virtual Bytes CaptureAvatar(HWND window) = 0;
   virtual void TrimWorkingSet() = 0;
+  // Calls onAppearing (on the calling thread, from its message loop) whenever a client main
+  // or alert window appears at top level in another process. False when the system gives
+  // no such word; the cycle's poll finds the windows anyway.
+  virtual bool WatchClientWindows(std::function<void()> onAppearing) = 0;
 };
 
 }  // namespace host

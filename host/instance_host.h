@@ -22,6 +22,9 @@ namespace host {
 struct HostTimings {
   int panesSettleMs = 1000;      // after loading the panes, before the tabs are enabled
   int cyclePauseMs = 100;        // between one cycle's end and the next one's start
+  // The working-set trim: in the cycle after an adoption or a removal, else at most this often.
+  // Trimming every cycle would have Windows fault the whole working set back in each time.
+  DWORD trimIntervalMs = 5000;
   int visibilityPollMs = 100;    // an adopted window becoming visible
   DWORD visibilityLimitMs = 5000;  // a window that never becomes visible must not stop the monitor
   int avatarDelayMs = 200;       // before the avatar is captured
@@ -81,6 +84,7 @@ class InstanceHost {
   void RemoveInstance(int position);
   void PlaceHostedWindows();
   void KeepInputFromHungClients(const std::vector<HWND>& clientWindows);
+  void TrimWorkingSetWhenDue();
   void ReturnToDesktop(HWND window);
   HWND FindTopLevelLoginWindow();
 
@@ -93,6 +97,10 @@ class InstanceHost {
   std::set<DWORD> detachedThreads_;
   // Hosted windows not in their pane because their client was hung; monitor thread only.
   std::set<HWND> windowsAwaitingMove_;
+  // The working-set trim; monitor thread only.
+  bool trimmedOnce_ = false;
+  bool changedSinceTrim_ = false;
+  DWORD lastTrimTick_ = 0;
 };
 
 }  // namespace host

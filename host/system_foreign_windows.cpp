@@ -286,4 +286,12 @@ void SystemForeignWindows::TrimWorkingSet() {
   }
 }
 
+bool SystemForeignWindows::WatchClientWindows(std::function<void()> onAppearing) {
+  if (clientWindowEvents_) return false;
+  auto events = std::make_unique<ClientWindowEvents>();
+  if (!events->Start(std::move(onAppearing))) return false;
+  clientWindowEvents_ = std::move(events);
+  return true;
+}
+
 }  // namespace host

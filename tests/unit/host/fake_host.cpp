@@ -202,7 +202,13 @@ Bytes FakeForeignWindows::CaptureAvatar(HWND) {
   return avatar;
 }
 
-void FakeForeignWindows::TrimWorkingSet() {}
+void FakeForeignWindows::TrimWorkingSet() { Record("Trim"); }
+
+bool FakeForeignWindows::WatchClientWindows(std::function<void()> onAppearing) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  clientWindowAppearing = std::move(onAppearing);
+  return true;
+}
 
 void FakeView::Render(host::HostSnapshot) {
   std::lock_guard<std::mutex> guard(lock_);

@@ -74,6 +74,10 @@ class FakeForeignWindows final : public host::ForeignWindows {
   bool AttachInput(DWORD fromThread, DWORD toThread, bool attach) override;
   Bytes CaptureAvatar(HWND window) override;
   void TrimWorkingSet() override;
+  bool WatchClientWindows(std::function<void()> onAppearing) override;
+
+  // What the host asked to be called when a client window appears (empty until it watches).
+  std::function<void()> clientWindowAppearing;
 
  private:
   void Record(const std::string& call);

@@ -1,5 +1,6 @@
 // The instance host's pure decisions, as tables.
 #include "host/host_bookkeeping.h"
+#include "host/client_window_events.h"
 
 #include <gtest/gtest.h>
 
@@ -149,3 +150,45 @@ TEST(Removal, TabsCloseUpAndAnAddTabReturnsBelowSix) {
 
 }  // namespace
 }  // namespace host
+
+TEST(ClientWindowAppearing, OnlyTheClientsMainAndAlertWindowsAtTopLevel) {
+  struct Case {
+    const char* name;
+    DWORD event;
+    LONG object;
+    bool topLevel;
+    const char* className;
+    const char* title;
+    bool wakes;
+  };
+  const Case cases[] = {
+      {"main window shown", EVENT_OBJECT_SHOW, OBJID_WINDOW, true, "WeChatMainWndForPC", "微信", true},
+      {"alert shown", EVENT_OBJECT_SHOW, OBJID_WINDOW, true, "AlertDialog", "微信", true},
+      {"main window created", EVENT_OBJECT_CREATE, OBJID_WINDOW, true, "WeChatMainWndForPC", "微信", true},
+      {"login window created", EVENT_OBJECT_CREATE, OBJID_WINDOW, true, "WeChatLoginWndForPC", "微信", false},
+      {"login window", EVENT_OBJECT_SHOW, OBJID_WINDOW, true, "WeChatLoginWndForPC", "微信", false},
+      {"another title", EVENT_OBJECT_SHOW, OBJID_WINDOW, true, "WeChatMainWndForPC", "微信 ", false},
+      {"untitled", EVENT_OBJECT_SHOW, OBJID_WINDOW, true, "WeChatMainWndForPC", "", false},
+      {"a hosted one (child)", EVENT_OBJECT_SHOW, OBJID_WINDOW, false, "WeChatMainWndForPC", "微信", false},
+      {"a part of the window", EVENT_OBJECT_SHOW, OBJID_CLIENT, true, "WeChatMainWndForPC", "微信", false},
+      {"destroyed", EVENT_OBJECT_DESTROY, OBJID_WINDOW, true, "WeChatMainWndForPC", "微信", false},
+      {"hidden", EVENT_OBJECT_HIDE, OBJID_WINDOW, true, "WeChatMainWndForPC", "微信", false},
+  };
+  for (const Case& c : cases) {
+    host::WindowEventFacts facts;
+    facts.event = c.event;
+    facts.object = c.object;
+    facts.child = CHILDID_SELF;
+    facts.topLevel = c.topLevel;
+    facts.className = c.className;
+    facts.title = c.title;
+    EXPECT_EQ(host::IsClientWindowAppearing(facts), c.wakes) << c.name;
+  }
+}
+
+TEST(WorkingSetTrim, DueFirstAfterChangesAndOnceTheIntervalHasPassed) {
+  EXPECT_TRUE(host::TrimIsDue(false, false, 0, 5000));
+  EXPECT_TRUE(host::TrimIsDue(true, true, 0, 5000));
+  EXPECT_FALSE(host::TrimIsDue(true, false, 4999, 5000));
+  EXPECT_TRUE(host::TrimIsDue(true, false, 5000, 5000));
+}
