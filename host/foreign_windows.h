@@ -45,6 +45,9 @@ class ForeignWindows {
   virtual bool Exists(HWND window) = 0;
   virtual bool IsEnabled(HWND window) = 0;
   virtual HWND ParentOf(HWND window) = 0;  // GetAncestor GA_PARENT
+  // Whether the window lies at (x, y) of its parent's client area with that size. Reads
+  // only what the system keeps; never waits for the window's thread.
+  virtual bool IsPlacedAt(HWND window, int x, int y, int width, int height) = 0;
   virtual HWND WindowUnderCursor() = 0;
   virtual Offset CursorOffsetInWindow(HWND window) = 0;
   virtual DWORD ProcessIdOfWindow(HWND window) = 0;  // 0 when the window does not exist

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <map>
 #include <set>
 
 #include "host/client_windows.h"
@@ -97,6 +98,8 @@ class InstanceHost {
   std::set<DWORD> detachedThreads_;
   // Hosted windows not in their pane because their client was hung; monitor thread only.
   std::set<HWND> windowsAwaitingMove_;
+  // Threads of the main window and the held client windows; monitor thread only.
+  std::map<HWND, DWORD> windowThreads_;
   // The working-set trim; monitor thread only.
   bool trimmedOnce_ = false;
   bool changedSinceTrim_ = false;

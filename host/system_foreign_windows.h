@@ -28,6 +28,7 @@ class SystemForeignWindows final : public ForeignWindows {
   bool Exists(HWND window) override;
   bool IsEnabled(HWND window) override;
   HWND ParentOf(HWND window) override;
+  bool IsPlacedAt(HWND window, int x, int y, int width, int height) override;
   HWND WindowUnderCursor() override;
   Offset CursorOffsetInWindow(HWND window) override;
   DWORD ProcessIdOfWindow(HWND window) override;

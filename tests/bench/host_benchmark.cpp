@@ -62,9 +62,17 @@ std::string Lower(std::string s) {
   return s;
 }
 
-// The Unix process whose command line holds `needle` (case-insensitive); 0 when none.
+// Other Wine prefixes may run on this machine, with processes of the same names.
+std::string OurPrefixVariable() {
+  const char* prefix = std::getenv("WINEPREFIX");
+  if (!prefix || !*prefix) Fail("WINEPREFIX is not set: run through tools/bench-host.sh");
+  return std::string("WINEPREFIX=") + prefix + '\0';
+}
+
+// The Unix process of our prefix whose command line holds `needle` (case-insensitive); 0 when none.
 int FindUnixProcess(const std::string& needle) {
   const std::string want = Lower(needle);
+  static const std::string prefixVariable = OurPrefixVariable();
   WIN32_FIND_DATAA found;
   HANDLE search = FindFirstFileA("Z:\\proc\\*", &found);
   if (search == INVALID_HANDLE_VALUE) return 0;
@@ -74,7 +82,8 @@ int FindUnixProcess(const std::string& needle) {
     if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
     std::string cmdline = ReadWhole("Z:\\proc\\" + name + "\\cmdline");
     std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
-    if (Lower(cmdline).find(want) != std::string::npos) {
+    if (Lower(cmdline).find(want) != std::string::npos &&
+        ReadWhole("Z:\\proc\\" + name + "\\environ").find(prefixVariable) != std::string::npos) {
       pid = std::atoi(name.c_str());
       break;
     }
@@ -362,6 +371,8 @@ void EndClient(DWORD pid) {
 }
 
 std::vector<hosttest::Hosted> hostedNow;
+DWORD slowestPid = 0;
+int slowestMs = -1;
 
 // Hosts one more client; its adoption latency, or fails.
 int HostOneMore(TandrelRun& run) {
@@ -374,6 +385,10 @@ int HostOneMore(TandrelRun& run) {
   hostedNow.push_back({pid, w});
   const int ms = AdoptionLatencyMs(run, pid);
   if (ms < 0) Fail("adoption %zu left no latency in the client's log", k);
+  if (ms > slowestMs) {
+    slowestMs = ms;
+    slowestPid = pid;
+  }
   return ms;
 }
 
@@ -381,6 +396,20 @@ void EndAllHosted(TandrelRun& run) {
   for (const hosttest::Hosted& h : hostedNow) EndClient(h.pid);
   hostedNow.clear();
   if (!support::WaitFor([&] { return run.Tabs().size() == 1; }, 20000)) Fail("the tabs did not go with their clients");
+}
+
+// Plot data for tools/bench-host.sh; blankKb < 0 while the blank program is not measured yet.
+void WritePlotData(const std::string& out, const std::vector<int>& latencies, const std::map<int, Sample>& byHosted,
+                   long blankKb) {
+  std::ofstream lat(out + "\\latency.dat");
+  for (int ms : latencies) lat << ms << "\n";
+  std::ofstream mem(out + "\\memory.dat");
+  for (const auto& [k, s] : byHosted) {
+    mem << k << " " << Mb(s.linux.privateKb);
+    if (blankKb >= 0) mem << " " << Mb(blankKb);
+    mem << "\n";
+  }
+  if (!lat || !mem) Fail("cannot write the plot data into %s", out.c_str());
 }
 
 std::string DesktopShortcutPath() {
@@ -482,6 +511,11 @@ int main(int argc, char** argv) {
       for (int k = 1; k <= 6; ++k) latencies.push_back(HostOneMore(run));
     }
     EndAllHosted(run);
+    WritePlotData(out, latencies, byHosted, -1);
+    std::printf("  the slowest adoption (%d ms) as the client logged it:\n", slowestMs);
+    for (const standin::LogLine& line : standin::ReadLog(run.Client())) {
+      if (line.pid == slowestPid) std::printf("    %s\n", line.text.c_str());
+    }
     // Rounds of one adoption and its removal; a few first, so that what is made once is made.
     for (int i = 0; i < 10; ++i) {
       HostOneMore(run);
@@ -493,7 +527,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < rounds; ++i) {
       HostOneMore(run);
       EndAllHosted(run);
-      if ((i + 1) % 100 == 0) std::printf("  ... %d rounds\n", i + 1);
+      if ((i + 1) % 100 == 0) PrintSample(("after " + std::to_string(i + 1) + " rounds").c_str(), t.Take());
     }
     roundsMs = GetTickCount64() - r0;
     support::PumpMessagesFor(3000);
@@ -569,12 +603,7 @@ int main(int argc, char** argv) {
               static_cast<unsigned long>(sixIdle.inside.threads), static_cast<unsigned long>(sixIdle.inside.handles),
               static_cast<unsigned long>(blank.inside.threads), static_cast<unsigned long>(blank.inside.handles));
 
-  // Plot data for tools/bench-host.sh.
-  std::ofstream lat(out + "\\latency.dat");
-  for (int ms : latencies) lat << ms << "\n";
-  std::ofstream mem(out + "\\memory.dat");
-  for (const auto& [k, s] : byHosted) mem << k << " " << Mb(s.linux.privateKb) << " " << Mb(blank.linux.privateKb) << "\n";
-  if (!lat || !mem) Fail("cannot write the plot data into %s", out.c_str());
+  WritePlotData(out, latencies, byHosted, blank.linux.privateKb);
   server.Stop();
   return 0;
 }

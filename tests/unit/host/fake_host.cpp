@@ -117,6 +117,11 @@ bool FakeForeignWindows::MoveWindowKeep(HWND window, int x, int y, int width, in
   return true;
 }
 
+bool FakeForeignWindows::IsPlacedAt(HWND window, int, int, int, int) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return placedInPane.count(window) != 0;
+}
+
 bool FakeForeignWindows::MoveWindowAsync(HWND window, int x, int y, int width, int height) {
   Record("MoveAsync " + H(window) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
          std::to_string(width) + "x" + std::to_string(height));

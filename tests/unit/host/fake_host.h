@@ -43,6 +43,7 @@ class FakeForeignWindows final : public host::ForeignWindows {
 
   std::set<Text> programs;  // paths where a program exists
   HWND underCursor = nullptr;
+  std::set<HWND> placedInPane;  // IsPlacedAt is true for these
   host::Offset cursorOffset;
   Bytes avatar{'B', 'M', 1, 2, 3};
   DWORD uiThread = 1;  // the main window's thread
@@ -61,6 +62,7 @@ class FakeForeignWindows final : public host::ForeignWindows {
   bool Exists(HWND window) override;
   bool IsEnabled(HWND window) override;
   HWND ParentOf(HWND window) override;
+  bool IsPlacedAt(HWND window, int x, int y, int width, int height) override;
   HWND WindowUnderCursor() override;
   host::Offset CursorOffsetInWindow(HWND window) override;
   DWORD ProcessIdOfWindow(HWND window) override;

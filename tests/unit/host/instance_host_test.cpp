@@ -480,3 +480,30 @@ TEST_F(InstanceHostTest, AnAppearingClientWindowWakesTheMonitorBeforeItsPollWoul
   EXPECT_EQ(S().hostedWindows.back(), second);
   host_->StopAdoption();
 }
+
+// While the pointer is over the current pane its window is pulled back to the pane's size,
+// but one already in place is not moved again every cycle.
+TEST_F(InstanceHostTest, TheCurrentWindowIsRefittedOnlyWhenThePointerIsOverItAndItIsOutOfPlace) {
+  const HWND w = HostClients(1)[0];
+  const std::string refit = "MoveAsync " + H(w) + " 0,0 914x599";
+  struct Case {
+    const char* name;
+    bool pointerOver;
+    bool inPlace;
+    bool moved;
+  };
+  const Case cases[] = {
+      {"pointer over, out of place", true, false, true},
+      {"pointer over, in place", true, true, false},
+      {"pointer elsewhere, out of place", false, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    windows_.underCursor = c.pointerOver ? w : view_.MainWindow();
+    windows_.placedInPane.clear();
+    if (c.inPlace) windows_.placedInPane.insert(w);
+    windows_.ClearCalls();
+    host_->RunCycle();
+    EXPECT_EQ(windows_.Called(refit), c.moved);
+  }
+}
