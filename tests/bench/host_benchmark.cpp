@@ -11,6 +11,7 @@
 #include <psapi.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
+#include <winternl.h>
 
 #include <algorithm>
 #include <cctype>
@@ -129,6 +130,85 @@ LinuxFigures ReadLinuxFigures(int unixPid) {
   return f;
 }
 
+// Where a process's private bytes lie: each mapping of /proc/<pid>/smaps, named by its file
+// or, for anonymous memory, by the Windows module whose image range holds it (Wine copies
+// images that cannot be mapped page by page into anonymous memory).
+void PrintWhereThePrivateBytesAre(int unixPid, HANDLE process, int top) {
+  std::vector<std::pair<unsigned long long, unsigned long long>> ranges;
+  std::vector<std::string> names;
+  HMODULE modules[512];
+  DWORD needed = 0;
+  if (EnumProcessModules(process, modules, sizeof modules, &needed)) {
+    for (DWORD i = 0; i < needed / sizeof(HMODULE) && i < 512; ++i) {
+      MODULEINFO info = {};
+      char name[MAX_PATH] = {};
+      if (!GetModuleInformation(process, modules[i], &info, sizeof info)) continue;
+      GetModuleBaseNameA(process, modules[i], name, sizeof name);
+      const auto base = reinterpret_cast<unsigned long long>(info.lpBaseOfDll);
+      ranges.push_back({base, base + info.SizeOfImage});
+      names.push_back(std::string("image of ") + name);
+    }
+  }
+  const std::string smaps = ReadWhole("Z:\\proc\\" + std::to_string(unixPid) + "\\smaps");
+  if (smaps.empty()) Fail("cannot read /proc/%d/smaps", unixPid);
+  std::map<std::string, long> byName;
+  std::vector<std::pair<long, std::string>> anonymousBlocks;
+  std::istringstream lines(smaps);
+  std::string line, current;
+  unsigned long long start = 0, end = 0;
+  long blockKb = 0;
+  auto closeBlock = [&] {
+    if (current == "anonymous" && blockKb > 0) {
+      char range[64];
+      std::snprintf(range, sizeof range, "%llx-%llx", start, end);
+      anonymousBlocks.push_back({blockKb, range});
+    }
+  };
+  while (std::getline(lines, line)) {
+    unsigned long long a = 0, b = 0;
+    char perms[8] = {};
+    int consumed = 0;
+    if (std::sscanf(line.c_str(), "%llx-%llx %7s %*s %*s %*s%n", &a, &b, perms, &consumed) == 3 && consumed > 0) {
+      closeBlock();
+      start = a;
+      end = b;
+      blockKb = 0;
+      std::string file = line.substr(static_cast<size_t>(consumed));
+      file.erase(0, file.find_first_not_of(' '));
+      current = file.empty() ? "anonymous" : file;
+      if (file.empty()) {
+        for (size_t i = 0; i < ranges.size(); ++i) {
+          if (a >= ranges[i].first && a < ranges[i].second) current = names[i];
+        }
+      }
+      continue;
+    }
+    long kb = 0;
+    char key[64] = {};
+    if (std::sscanf(line.c_str(), "%63[^:]: %ld kB", key, &kb) == 2 &&
+        (std::string(key) == "Private_Clean" || std::string(key) == "Private_Dirty")) {
+      byName[current] += kb;
+      blockKb += kb;
+    }
+  }
+  closeBlock();
+  std::vector<std::pair<long, std::string>> sorted;
+  for (const auto& [name, kb] : byName) sorted.push_back({kb, name});
+  std::sort(sorted.rbegin(), sorted.rend());
+  std::printf("    largest private holders:");
+  for (int i = 0; i < top && i < static_cast<int>(sorted.size()); ++i) {
+    const std::string& n = sorted[static_cast<size_t>(i)].second;
+    std::printf("%s %.2f MB %s", i ? "," : "", sorted[static_cast<size_t>(i)].first / 1024.0,
+                n.substr(n.find_last_of('/') == std::string::npos ? 0 : n.find_last_of('/') + 1).c_str());
+  }
+  std::sort(anonymousBlocks.rbegin(), anonymousBlocks.rend());
+  std::printf("\n    largest anonymous blocks (outside any image):");
+  for (int i = 0; i < 5 && i < static_cast<int>(anonymousBlocks.size()); ++i) {
+    std::printf("%s %.2f MB", i ? "," : "", anonymousBlocks[static_cast<size_t>(i)].first / 1024.0);
+  }
+  std::printf("\n");
+}
+
 // ---- Windows' view ----
 
 struct InsideFigures {
@@ -186,6 +266,26 @@ class GdiOwnerCounts {
   size_t takenRva_ = 0, goneRva_ = 0;
 };
 
+// The handle count the system's process list gives (Wine answers GetProcessHandleCount of
+// another process with 0, its process list has the server's count).
+DWORD HandlesFromProcessList(DWORD pid) {
+  using QueryFunction = LONG(WINAPI*)(int, void*, ULONG, ULONG*);
+  static const auto query = reinterpret_cast<QueryFunction>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return 0;
+  std::vector<unsigned char> buffer(4 << 20);
+  ULONG got = 0;
+  constexpr int kSystemProcessInformation = 5;
+  if (query(kSystemProcessInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &got) != 0) return 0;
+  for (size_t offset = 0; offset < buffer.size();) {
+    const auto* entry = reinterpret_cast<const SYSTEM_PROCESS_INFORMATION*>(buffer.data() + offset);
+    if (static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(entry->UniqueProcessId)) == pid) return entry->HandleCount;
+    if (entry->NextEntryOffset == 0) break;
+    offset += entry->NextEntryOffset;
+  }
+  return 0;
+}
+
 InsideFigures ReadInside(HANDLE process, DWORD pid, const GdiOwnerCounts* owners) {
   InsideFigures f;
   PROCESS_MEMORY_COUNTERS_EX pmc = {};
@@ -195,6 +295,8 @@ InsideFigures ReadInside(HANDLE process, DWORD pid, const GdiOwnerCounts* owners
   f.workingSetKb = pmc.WorkingSetSize / 1024;
   f.privateUsageKb = pmc.PrivateUsage / 1024;
   if (!GetProcessHandleCount(process, &f.handles)) Fail("GetProcessHandleCount failed");
+  if (f.handles == 0) f.handles = HandlesFromProcessList(pid);
+  if (f.handles == 0) Fail("no handle count for process %lu", static_cast<unsigned long>(pid));
   f.threads = ThreadsOf(pid);
   f.gdi = GetGuiResources(process, GR_GDIOBJECTS);
   f.user = GetGuiResources(process, GR_USEROBJECTS);
@@ -396,6 +498,10 @@ void EndAllHosted(TandrelRun& run) {
   for (const hosttest::Hosted& h : hostedNow) EndClient(h.pid);
   hostedNow.clear();
   if (!support::WaitFor([&] { return run.Tabs().size() == 1; }, 20000)) Fail("the tabs did not go with their clients");
+  // Process ids come round again after a few hundred clients, and the harness finds a
+  // client's window by its id in the shared log: with no client running, the log starts afresh.
+  if (!DeleteFileA(run.Client().logPath.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+    Fail("cannot clear the client's log");
 }
 
 // Plot data for tools/bench-host.sh; blankKb < 0 while the blank program is not measured yet.
@@ -494,12 +600,14 @@ int main(int argc, char** argv) {
     support::PumpMessagesFor(3000);
     byHosted[0] = t.Take();
     PrintSample("0 hosted", byHosted[0]);
+    PrintWhereThePrivateBytesAre(t.unixPid, t.process, 10);
     for (int k = 1; k <= 6; ++k) {
       latencies.push_back(HostOneMore(run));
       if (k == 1 || k == 3 || k == 6) {
         support::PumpMessagesFor(3000);
         byHosted[k] = t.Take();
         PrintSample((std::to_string(k) + " hosted").c_str(), byHosted[k]);
+        if (k == 6) PrintWhereThePrivateBytesAre(t.unixPid, t.process, 10);
       }
     }
     tandrelIdle = MeasureIdle(t, wineserver, idleSeconds);
@@ -556,6 +664,7 @@ int main(int argc, char** argv) {
     support::PumpMessagesFor(3000);
     blank = b.Take();
     PrintSample("blank", blank);
+    PrintWhereThePrivateBytesAre(b.unixPid, b.process, 6);
     blankIdle = MeasureIdle(b, wineserver, idleSeconds);
     program.End();
   }
@@ -565,7 +674,9 @@ int main(int argc, char** argv) {
   std::printf("\n== figures (ratios to the blank program measured in this run)\n");
   std::printf("private bytes (Private_Clean + Private_Dirty): blank %.2f MB\n", Mb(blank.linux.privateKb));
   for (const auto& [k, s] : byHosted) {
-    std::printf("  %d hosted: %6.2f MB = %.2fx blank\n", k, Mb(s.linux.privateKb), s.linux.privateKb / blankPrivate);
+    std::printf("  %d hosted: %6.2f MB = %.2fx blank (anonymous %.2f MB = %.2fx the blank's %.2f MB)\n", k,
+                Mb(s.linux.privateKb), s.linux.privateKb / blankPrivate, Mb(s.linux.anonymousKb),
+                static_cast<double>(s.linux.anonymousKb) / blank.linux.anonymousKb, Mb(blank.linux.anonymousKb));
   }
   std::printf("  cost per hosted client (slope 0 -> 6): %.3f MB\n",
               Mb(byHosted[6].linux.privateKb - byHosted[0].linux.privateKb) / 6.0);
@@ -589,12 +700,14 @@ int main(int argc, char** argv) {
   std::printf("adoption latency (client's main window shown -> sized child of its pane), %zu adoptions:"
               " median %d ms, 90th percentile %d ms, worst %d ms, best %d ms\n",
               sorted.size(), sorted[sorted.size() / 2], sorted[sorted.size() * 9 / 10], sorted.back(), sorted.front());
-  std::printf("growth over %d adopt/remove rounds (%.1f s): threads %+ld, handles %+ld, private %+ld KB,"
+  std::printf("growth over %d adopt/remove rounds (%.1f s): threads %+ld, handles %+ld, private %+ld KB"
+              " (anonymous %+ld KB),"
               " working set %+ld KB, GDI %+ld, USER %+ld, owned GDI %+ld\n",
               rounds, roundsMs / 1000.0,
               static_cast<long>(roundsAfter.inside.threads) - static_cast<long>(roundsBefore.inside.threads),
               static_cast<long>(roundsAfter.inside.handles) - static_cast<long>(roundsBefore.inside.handles),
               roundsAfter.linux.privateKb - roundsBefore.linux.privateKb,
+              roundsAfter.linux.anonymousKb - roundsBefore.linux.anonymousKb,
               static_cast<long>(roundsAfter.inside.workingSetKb) - static_cast<long>(roundsBefore.inside.workingSetKb),
               static_cast<long>(roundsAfter.inside.gdi) - static_cast<long>(roundsBefore.inside.gdi),
               static_cast<long>(roundsAfter.inside.user) - static_cast<long>(roundsBefore.inside.user),
