@@ -473,8 +473,8 @@ void EndClient(DWORD pid) {
 }
 
 std::vector<hosttest::Hosted> hostedNow;
-DWORD slowestPid = 0;
 int slowestMs = -1;
+std::vector<std::string> slowestLog;  // the client's log lines of the slowest adoption
 
 // Hosts one more client; its adoption latency, or fails.
 int HostOneMore(TandrelRun& run) {
@@ -489,7 +489,10 @@ int HostOneMore(TandrelRun& run) {
   if (ms < 0) Fail("adoption %zu left no latency in the client's log", k);
   if (ms > slowestMs) {
     slowestMs = ms;
-    slowestPid = pid;
+    slowestLog.clear();
+    for (const standin::LogLine& line : standin::ReadLog(run.Client())) {
+      if (line.pid == pid) slowestLog.push_back(line.text);
+    }
   }
   return ms;
 }
@@ -621,9 +624,7 @@ int main(int argc, char** argv) {
     EndAllHosted(run);
     WritePlotData(out, latencies, byHosted, -1);
     std::printf("  the slowest adoption (%d ms) as the client logged it:\n", slowestMs);
-    for (const standin::LogLine& line : standin::ReadLog(run.Client())) {
-      if (line.pid == slowestPid) std::printf("    %s\n", line.text.c_str());
-    }
+    for (const std::string& line : slowestLog) std::printf("    %s\n", line.c_str());
     // Rounds of one adoption and its removal; a few first, so that what is made once is made.
     for (int i = 0; i < 10; ++i) {
       HostOneMore(run);
