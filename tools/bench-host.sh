@@ -52,7 +52,7 @@ for f in latency.dat memory.dat; do
   [ -s "$out/$f" ] || { echo "bench: $f was not written" >&2; exit 1; }
 done
 gnuplot <<PLOT
-set terminal pngcairo size 1000,420 font ",10"
+set terminal pngcairo size 1000,420 font ",10" noenhanced
 set output "$out/performance.png"
 set multiplot layout 1,2 title "Tandrel host, $arch under $wine_version"
 set title "adoption latency (shown -> in its pane)"
@@ -61,7 +61,7 @@ set style fill solid 0.6; set boxwidth 9
 bin(x) = 10 * floor(x / 10) + 5
 plot "$out/latency.dat" using (bin(\$1)):(1) smooth frequency with boxes lc rgb "#4895e3" notitle
 set title "private bytes (Private_Clean + Private_Dirty)"
-set xlabel "hosted clients"; set ylabel "MB"; set yrange [0:*]; set xtics 0,1,6; set key left top
+set xlabel "hosted clients"; set ylabel "MB"; set yrange [0:*]; set xtics 0,1,6; set key right bottom
 plot "$out/memory.dat" using 1:2 with linespoints lw 2 pt 7 title "Tandrel", \
      "$out/memory.dat" using 1:3 with lines lw 2 dt 2 title "blank window program"
 unset multiplot
