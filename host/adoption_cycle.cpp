@@ -1,6 +1,8 @@
 // One adoption cycle: takes a logged-in client window into the next pane, keeps the current
 // one fitted, ends clients that show an alert, drops the first instance whose window has
 // gone, and keeps hung clients from stalling our input.
+#include <algorithm>
+
 #include "host/client_windows.h"
 #include "host/host_bookkeeping.h"
 #include "host/instance_host.h"
@@ -8,8 +10,17 @@
 
 namespace host {
 
-void InstanceHost::RunCycle() {
+void InstanceHost::TrimWorkingSetWhenDue() {
+  const DWORD now = GetTickCount();
+  if (!TrimIsDue(trimmedOnce_, changedSinceTrim_, now - lastTrimTick_, settings_.timings.trimIntervalMs)) return;
   windows_.TrimWorkingSet();
+  trimmedOnce_ = true;
+  changedSinceTrim_ = false;
+  lastTrimTick_ = now;
+}
+
+void InstanceHost::RunCycle() {
+  TrimWorkingSetWhenDue();
 
   if (model_.Snapshot().hostedCount < kMaxInstances) {
     // Only top-level windows are found: hosted ones are never found again.
@@ -18,10 +29,12 @@ void InstanceHost::RunCycle() {
   }
 
   // The client may change its own size; while the pointer is over the current pane the
-  // window is pulled back to the pane's size.
+  // window is pulled back to the pane's size. One already there is left alone: a move would
+  // only make the client handle a position change that changes nothing, ten times a second.
   const PaneSize pane = view_.PaneSizeOf();
   HWND current = model_.Snapshot().currentWindow;
-  if (current != nullptr && windows_.WindowUnderCursor() == current) {
+  if (current != nullptr && windows_.WindowUnderCursor() == current &&
+      !windows_.IsPlacedAt(current, 0, 0, pane.width, pane.height)) {
     windows_.MoveWindowAsync(current, 0, 0, pane.width, pane.height);
   }
 
@@ -86,6 +99,7 @@ void InstanceHost::Adopt(HWND w) {
   }
   windows_.MoveWindowKeep(w, 0, 0, pane.width, pane.height);
   model_.AppendHostedWindow(w);
+  changedSinceTrim_ = true;
   util::LogInfo("adopted: window %ld into pane %d%s", static_cast<long>(HandleValue(w)), k,
                 wasHidden ? " (it was hidden and is shown)" : "");
 
@@ -103,6 +117,7 @@ void InstanceHost::RemoveInstance(int position) {
                         ? before.hostedWindows[static_cast<size_t>(position - 1)]
                         : nullptr;
   const int tabsBefore = model_.TakeOutInstance(position);
+  changedSinceTrim_ = true;
   const RemovalPlan plan = PlanRemoval(tabsBefore, position);
   const std::vector<HWND> hosted = model_.Snapshot().hostedWindows;
 
@@ -156,11 +171,24 @@ void InstanceHost::KeepInputFromHungClients(const std::vector<HWND>& clientWindo
   // thread: once the client stops handling messages, input meant for our windows queues up
   // behind it. The input of a client the system counts as hung is detached, and attached
   // again once it answers.
-  const DWORD uiThread = windows_.ThreadIdOfWindow(view_.MainWindow());
+  // A window's thread never changes: asked once per window while it is held.
+  auto threadOf = [this](HWND w) {
+    const auto known = windowThreads_.find(w);
+    if (known != windowThreads_.end()) return known->second;
+    const DWORD thread = windows_.ThreadIdOfWindow(w);
+    if (thread != 0) windowThreads_[w] = thread;
+    return thread;
+  };
+  const DWORD uiThread = threadOf(view_.MainWindow());
   if (uiThread == 0) return;
+  for (auto it = windowThreads_.begin(); it != windowThreads_.end();) {
+    const bool held = it->first == view_.MainWindow() ||
+                      std::find(clientWindows.begin(), clientWindows.end(), it->first) != clientWindows.end();
+    it = held ? std::next(it) : windowThreads_.erase(it);
+  }
   std::set<DWORD> present;
   for (HWND w : clientWindows) {
-    const DWORD thread = windows_.ThreadIdOfWindow(w);
+    const DWORD thread = threadOf(w);
     if (thread == 0 || thread == uiThread) continue;
     present.insert(thread);
     const bool hung = windows_.IsHung(w);

@@ -5,6 +5,8 @@
 // Foreign windows are never owned: a plain HWND names them.
 #include <windows.h>
 
+#include <functional>
+
 #include "util/text.h"
 
 namespace host {
@@ -43,6 +45,9 @@ class ForeignWindows {
   virtual bool Exists(HWND window) = 0;
   virtual bool IsEnabled(HWND window) = 0;
   virtual HWND ParentOf(HWND window) = 0;  // GetAncestor GA_PARENT
+  // Whether the window lies at (x, y) of its parent's client area with that size. Reads
+  // only what the system keeps; never waits for the window's thread.
+  virtual bool IsPlacedAt(HWND window, int x, int y, int width, int height) = 0;
   virtual HWND WindowUnderCursor() = 0;
   virtual Offset CursorOffsetInWindow(HWND window) = 0;
   virtual DWORD ProcessIdOfWindow(HWND window) = 0;  // 0 when the window does not exist
@@ -58,6 +63,10 @@ class ForeignWindows {
   // The avatar image of a client window (BMP bytes), or empty.
   virtual Bytes CaptureAvatar(HWND window) = 0;
   virtual void TrimWorkingSet() = 0;
+  // Calls onAppearing (on the calling thread, from its message loop) whenever a client main
+  // or alert window appears at top level in another process. False when the system gives
+  // no such word; the cycle's poll finds the windows anyway.
+  virtual bool WatchClientWindows(std::function<void()> onAppearing) = 0;
 };
 
 }  // namespace host

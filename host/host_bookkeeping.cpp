@@ -69,4 +69,8 @@ bool NeedsAddTab(int hostedCount, int tabCount) {
   return hostedCount < kMaxInstances && tabCount == hostedCount;
 }
 
+bool TrimIsDue(bool trimmedOnce, bool changedSinceTrim, unsigned long sinceLastTrimMs, unsigned long intervalMs) {
+  return !trimmedOnce || changedSinceTrim || sinceLastTrimMs >= intervalMs;
+}
+
 }  // namespace host

@@ -74,4 +74,8 @@ RemovalPlan PlanRemoval(int tabsBefore, int removed);
 // Whether the tabs lack an add tab: fewer than six hosted and as many tabs as hosted.
 bool NeedsAddTab(int hostedCount, int tabCount);
 
+// The working-set trim is due on the first cycle, after an adoption or a removal, and
+// otherwise once the interval has passed since the last one.
+bool TrimIsDue(bool trimmedOnce, bool changedSinceTrim, unsigned long sinceLastTrimMs, unsigned long intervalMs);
+
 }  // namespace host

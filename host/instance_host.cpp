@@ -30,6 +30,12 @@ void InstanceHost::Start() {
       [this] { RunCycle(); }, t.cyclePauseMs);
   if (started) {
     util::LogInfo("host: panes loaded, monitor started");
+    // A logged-in window is taken at once instead of at the next poll.
+    if (windows_.WatchClientWindows([this] { monitor_.Wake(); })) {
+      util::LogInfo("host: client windows wake the monitor as they appear");
+    } else {
+      util::LogInfo("host: no word of client windows from the system; the poll finds them");
+    }
   } else {
     util::LogWarning("host: the monitor did not start");
   }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <map>
 #include <set>
 
 #include "host/client_windows.h"
@@ -22,7 +23,12 @@ namespace host {
 struct HostTimings {
   int panesSettleMs = 1000;      // after loading the panes, before the tabs are enabled
   int cyclePauseMs = 100;        // between one cycle's end and the next one's start
-  int visibilityPollMs = 100;    // an adopted window becoming visible
+  // The working-set trim: in the cycle after an adoption or a removal, else at most this often.
+  // Trimming every cycle would have Windows fault the whole working set back in each time.
+  DWORD trimIntervalMs = 5000;
+  // An adopted window becoming visible: under Wine it shows again some milliseconds after
+  // SetParent; looking every 10 ms instead of every 100 takes it that much sooner.
+  int visibilityPollMs = 10;
   DWORD visibilityLimitMs = 5000;  // a window that never becomes visible must not stop the monitor
   int avatarDelayMs = 200;       // before the avatar is captured
   int launchFirstWaitMs = 2000;  // after the client was started or found
@@ -81,6 +87,7 @@ class InstanceHost {
   void RemoveInstance(int position);
   void PlaceHostedWindows();
   void KeepInputFromHungClients(const std::vector<HWND>& clientWindows);
+  void TrimWorkingSetWhenDue();
   void ReturnToDesktop(HWND window);
   HWND FindTopLevelLoginWindow();
 
@@ -93,6 +100,12 @@ class InstanceHost {
   std::set<DWORD> detachedThreads_;
   // Hosted windows not in their pane because their client was hung; monitor thread only.
   std::set<HWND> windowsAwaitingMove_;
+  // Threads of the main window and the held client windows; monitor thread only.
+  std::map<HWND, DWORD> windowThreads_;
+  // The working-set trim; monitor thread only.
+  bool trimmedOnce_ = false;
+  bool changedSinceTrim_ = false;
+  DWORD lastTrimTick_ = 0;
 };
 
 }  // namespace host

@@ -7,8 +7,9 @@ namespace host {
 
 Monitor::Monitor()
     : stopEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
-      finishedEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)) {
-  if (!stopEvent_ || !finishedEvent_) util::LogLastError("CreateEventA");
+      finishedEvent_(CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      wakeEvent_(CreateEventA(nullptr, FALSE, FALSE, nullptr)) {
+  if (!stopEvent_ || !finishedEvent_ || !wakeEvent_) util::LogLastError("CreateEventA");
 }
 
 Monitor::~Monitor() { Stop(); }
@@ -40,7 +41,7 @@ void Monitor::Run(int startDelayMs, const std::function<void()>& beforeFirst,
         cycle();
         expected = kRunning;
         if (!state_.compare_exchange_strong(expected, kIdle)) break;
-        if (!Wait(pauseMs)) break;
+        if (!Pause(pauseMs)) break;
       }
     }
   } catch (...) {
@@ -90,6 +91,26 @@ bool Monitor::Wait(int milliseconds) const {
   }
   return WaitForSingleObject(stopEvent_.get(), static_cast<DWORD>(milliseconds < 0 ? 0 : milliseconds)) ==
          WAIT_TIMEOUT;
+}
+
+}  // namespace host
+
+namespace host {
+
+void Monitor::Wake() noexcept {
+  if (wakeEvent_) SetEvent(wakeEvent_.get());
+}
+
+bool Monitor::Pause(int pauseMs) const {
+  if (!wakeEvent_ || !stopEvent_) return Wait(pauseMs);
+  if (Stopped()) return false;
+  const HANDLE events[2] = {stopEvent_.get(), wakeEvent_.get()};
+  const DWORD result = WaitForMultipleObjects(2, events, FALSE, static_cast<DWORD>(pauseMs < 0 ? 0 : pauseMs));
+  if (result == WAIT_FAILED) {
+    util::LogLastError("WaitForMultipleObjects(monitor pause)");
+    return Wait(pauseMs);
+  }
+  return result != WAIT_OBJECT_0 && !Stopped();
 }
 
 }  // namespace host

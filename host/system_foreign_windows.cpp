@@ -245,9 +245,10 @@ HWND SystemForeignWindows::FindWindowByHandleOrTitle(const Text& text) {
   // An empty text holds no number and would be "contained" in every title.
   if (text.empty()) return nullptr;
   HWND candidate = HandleFromValue(util::TextToInteger(text));
-  WINDOWINFO info = {};
-  info.cbSize = sizeof info;
-  if (candidate != nullptr && GetWindowInfo(candidate, &info)) return candidate;
+  // GetWindowInfo succeeds exactly for a valid handle; IsWindow asks that alone, where
+  // GetWindowInfo gathers rectangles and styles too (several server calls under Wine, for
+  // every hosted window ten times a second).
+  if (candidate != nullptr && IsWindow(candidate)) return candidate;
 
   // Snapshot first: the callback stays trivial, and titles are read (and messages
   // handled) outside the enumeration.
@@ -284,6 +285,24 @@ void SystemForeignWindows::TrimWorkingSet() {
   if (!SetProcessWorkingSetSize(GetCurrentProcess(), static_cast<SIZE_T>(-1), static_cast<SIZE_T>(-1))) {
     util::LogLastError("SetProcessWorkingSetSize");
   }
+}
+
+bool SystemForeignWindows::IsPlacedAt(HWND window, int x, int y, int width, int height) {
+  RECT r = {};
+  if (!GetWindowRect(window, &r)) return false;
+  const HWND parent = GetAncestor(window, GA_PARENT);
+  if (parent != nullptr && parent != GetDesktopWindow()) {
+    MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
+  }
+  return r.left == x && r.top == y && r.right - r.left == width && r.bottom - r.top == height;
+}
+
+bool SystemForeignWindows::WatchClientWindows(std::function<void()> onAppearing) {
+  if (clientWindowEvents_) return false;
+  auto events = std::make_unique<ClientWindowEvents>();
+  if (!events->Start(std::move(onAppearing))) return false;
+  clientWindowEvents_ = std::move(events);
+  return true;
 }
 
 }  // namespace host

@@ -2,6 +2,7 @@
 // The platform's side of ForeignWindows: the exact user32/kernel32 calls the host relies on.
 #include <memory>
 
+#include "host/client_window_events.h"
 #include "host/foreign_windows.h"
 
 namespace host {
@@ -27,6 +28,7 @@ class SystemForeignWindows final : public ForeignWindows {
   bool Exists(HWND window) override;
   bool IsEnabled(HWND window) override;
   HWND ParentOf(HWND window) override;
+  bool IsPlacedAt(HWND window, int x, int y, int width, int height) override;
   HWND WindowUnderCursor() override;
   Offset CursorOffsetInWindow(HWND window) override;
   DWORD ProcessIdOfWindow(HWND window) override;
@@ -40,6 +42,7 @@ class SystemForeignWindows final : public ForeignWindows {
   bool AttachInput(DWORD fromThread, DWORD toThread, bool attach) override;
   Bytes CaptureAvatar(HWND window) override;
   void TrimWorkingSet() override;
+  bool WatchClientWindows(std::function<void()> onAppearing) override;
 
  public:
   struct EnableQueue;
@@ -49,6 +52,7 @@ class SystemForeignWindows final : public ForeignWindows {
   // the latest state asked for per window, so the guard never waits and never starts threads.
   // The helper shares this state, so it may outlive us while stuck on a hung client.
   std::shared_ptr<EnableQueue> enableQueue_;
+  std::unique_ptr<ClientWindowEvents> clientWindowEvents_;
 };
 
 }  // namespace host

@@ -46,6 +46,7 @@ class TandrelRun {
     bool installClient = true;
     Route route = Route::kToClient;
     std::string routeBytes;      // with Route::kCustom
+    std::string exe;             // the tandrel.exe to run; empty: the shipped one
   };
 
   TandrelRun() = default;

@@ -117,6 +117,11 @@ bool FakeForeignWindows::MoveWindowKeep(HWND window, int x, int y, int width, in
   return true;
 }
 
+bool FakeForeignWindows::IsPlacedAt(HWND window, int, int, int, int) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  return placedInPane.count(window) != 0;
+}
+
 bool FakeForeignWindows::MoveWindowAsync(HWND window, int x, int y, int width, int height) {
   Record("MoveAsync " + H(window) + " " + std::to_string(x) + "," + std::to_string(y) + " " +
          std::to_string(width) + "x" + std::to_string(height));
@@ -202,7 +207,13 @@ Bytes FakeForeignWindows::CaptureAvatar(HWND) {
   return avatar;
 }
 
-void FakeForeignWindows::TrimWorkingSet() {}
+void FakeForeignWindows::TrimWorkingSet() { Record("Trim"); }
+
+bool FakeForeignWindows::WatchClientWindows(std::function<void()> onAppearing) {
+  std::lock_guard<std::recursive_mutex> guard(lock_);
+  clientWindowAppearing = std::move(onAppearing);
+  return true;
+}
 
 void FakeView::Render(host::HostSnapshot) {
   std::lock_guard<std::mutex> guard(lock_);

@@ -43,6 +43,7 @@ class FakeForeignWindows final : public host::ForeignWindows {
 
   std::set<Text> programs;  // paths where a program exists
   HWND underCursor = nullptr;
+  std::set<HWND> placedInPane;  // IsPlacedAt is true for these
   host::Offset cursorOffset;
   Bytes avatar{'B', 'M', 1, 2, 3};
   DWORD uiThread = 1;  // the main window's thread
@@ -61,6 +62,7 @@ class FakeForeignWindows final : public host::ForeignWindows {
   bool Exists(HWND window) override;
   bool IsEnabled(HWND window) override;
   HWND ParentOf(HWND window) override;
+  bool IsPlacedAt(HWND window, int x, int y, int width, int height) override;
   HWND WindowUnderCursor() override;
   host::Offset CursorOffsetInWindow(HWND window) override;
   DWORD ProcessIdOfWindow(HWND window) override;
@@ -74,6 +76,10 @@ class FakeForeignWindows final : public host::ForeignWindows {
   bool AttachInput(DWORD fromThread, DWORD toThread, bool attach) override;
   Bytes CaptureAvatar(HWND window) override;
   void TrimWorkingSet() override;
+  bool WatchClientWindows(std::function<void()> onAppearing) override;
+
+  // What the host asked to be called when a client window appears (empty until it watches).
+  std::function<void()> clientWindowAppearing;
 
  private:
   void Record(const std::string& call);

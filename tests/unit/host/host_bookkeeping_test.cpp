@@ -1,5 +1,6 @@
 // The instance host's pure decisions, as tables.
 #include "host/host_bookkeeping.h"
+#include "host/client_window_events.h"
 
 #include <gtest/gtest.h>
 
@@ -149,3 +150,53 @@ TEST(Removal, TabsCloseUpAndAnAddTabReturnsBelowSix) {
 
 }  // namespace
 }  // namespace host
+
+TEST(ClientWindowEvent, OnlyTheClientsMainAndAlertWindowsAtTopLevel) {
+  using host::ClientWindowEvent;
+  constexpr ClientWindowEvent wake = ClientWindowEvent::kAppeared;
+  constexpr ClientWindowEvent watch = ClientWindowEvent::kCreatedHidden;
+  constexpr ClientWindowEvent none = ClientWindowEvent::kNone;
+  struct Case {
+    const char* name;
+    DWORD event;
+    LONG object;
+    bool topLevel, visible;
+    const char* className;
+    const char* title;
+    ClientWindowEvent expected;
+  };
+  const Case cases[] = {
+      {"main window shown", EVENT_OBJECT_SHOW, OBJID_WINDOW, true, true, "WeChatMainWndForPC", "微信", wake},
+      {"alert shown", EVENT_OBJECT_SHOW, OBJID_WINDOW, true, true, "AlertDialog", "微信", wake},
+      {"main window created visible", EVENT_OBJECT_CREATE, OBJID_WINDOW, true, true, "WeChatMainWndForPC", "微信", wake},
+      {"main window created hidden", EVENT_OBJECT_CREATE, OBJID_WINDOW, true, false, "WeChatMainWndForPC", "微信", watch},
+      {"alert created hidden", EVENT_OBJECT_CREATE, OBJID_WINDOW, true, false, "AlertDialog", "微信", watch},
+      {"shown, hidden again by the time we look", EVENT_OBJECT_SHOW, OBJID_WINDOW, true, false, "WeChatMainWndForPC", "微信", none},
+      {"login window", EVENT_OBJECT_SHOW, OBJID_WINDOW, true, true, "WeChatLoginWndForPC", "微信", none},
+      {"login window created", EVENT_OBJECT_CREATE, OBJID_WINDOW, true, false, "WeChatLoginWndForPC", "微信", none},
+      {"another title", EVENT_OBJECT_SHOW, OBJID_WINDOW, true, true, "WeChatMainWndForPC", "微信 ", none},
+      {"untitled", EVENT_OBJECT_CREATE, OBJID_WINDOW, true, false, "WeChatMainWndForPC", "", none},
+      {"a hosted one (child)", EVENT_OBJECT_SHOW, OBJID_WINDOW, false, true, "WeChatMainWndForPC", "微信", none},
+      {"a part of the window", EVENT_OBJECT_SHOW, OBJID_CLIENT, true, true, "WeChatMainWndForPC", "微信", none},
+      {"destroyed", EVENT_OBJECT_DESTROY, OBJID_WINDOW, true, false, "WeChatMainWndForPC", "微信", none},
+      {"hidden", EVENT_OBJECT_HIDE, OBJID_WINDOW, true, false, "WeChatMainWndForPC", "微信", none},
+  };
+  for (const Case& c : cases) {
+    host::WindowEventFacts facts;
+    facts.event = c.event;
+    facts.object = c.object;
+    facts.child = CHILDID_SELF;
+    facts.topLevel = c.topLevel;
+    facts.visible = c.visible;
+    facts.className = c.className;
+    facts.title = c.title;
+    EXPECT_EQ(host::ClassifyWindowEvent(facts), c.expected) << c.name;
+  }
+}
+
+TEST(WorkingSetTrim, DueFirstAfterChangesAndOnceTheIntervalHasPassed) {
+  EXPECT_TRUE(host::TrimIsDue(false, false, 0, 5000));
+  EXPECT_TRUE(host::TrimIsDue(true, true, 0, 5000));
+  EXPECT_FALSE(host::TrimIsDue(true, false, 4999, 5000));
+  EXPECT_TRUE(host::TrimIsDue(true, false, 5000, 5000));
+}

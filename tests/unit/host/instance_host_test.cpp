@@ -423,3 +423,87 @@ TEST_F(InstanceHostTest, RemovalLeavesAHungLaterWindowUntilItAnswers) {
   EXPECT_EQ(windows_.Window(hosted[1]).parent, view_.Pane(1));
   EXPECT_EQ(windows_.Window(hosted[2]).parent, view_.Pane(2));
 }
+
+// Trimming the working set makes Windows fault it back in: an idle host trims only now and
+// then, and at once after something changed.
+TEST_F(InstanceHostTest, WorkingSetIsTrimmedAfterChangesAndOtherwiseOnlyNowAndThen) {
+  auto trims = [&] {
+    const std::vector<std::string> calls = windows_.Calls();
+    return std::count(calls.begin(), calls.end(), std::string("Trim"));
+  };
+  host_->RunCycle();
+  EXPECT_EQ(trims(), 1) << "the first cycle trims";
+  for (int i = 0; i < 20; ++i) host_->RunCycle();
+  EXPECT_EQ(trims(), 1) << "idle cycles trimmed again";
+
+  const std::vector<HWND> hosted = HostClients(1);  // this cycle adopts
+  host_->RunCycle();
+  EXPECT_EQ(trims(), 2) << "no trim after an adoption";
+  host_->RunCycle();
+  EXPECT_EQ(trims(), 2);
+
+  windows_.EndAll(100);
+  host_->RunCycle();  // removes
+  host_->RunCycle();
+  EXPECT_EQ(trims(), 3) << "no trim after a removal";
+
+  settings_.timings.trimIntervalMs = 50;
+  host_ = std::make_unique<host::InstanceHost>(windows_, view_, settings_);
+  windows_.ClearCalls();
+  host_->RunCycle();
+  Sleep(80);
+  host_->RunCycle();
+  EXPECT_EQ(trims(), 2) << "an idle host must still trim once the interval has passed";
+}
+
+// A client window appearing starts the next cycle at once: with a pause far longer than the
+// test, the window is adopted only if the word of it woke the monitor.
+TEST_F(InstanceHostTest, AnAppearingClientWindowWakesTheMonitorBeforeItsPollWould) {
+  settings_.timings.panesSettleMs = 0;
+  settings_.timings.cyclePauseMs = 600000;
+  host_ = std::make_unique<host::InstanceHost>(windows_, view_, settings_);
+  host_->CreateFirstTab();
+  host_->Start();
+  ASSERT_TRUE(support::WaitFor([&] { return windows_.Called("Trim"); }, 3000)) << "the first cycle did not run";
+  ASSERT_TRUE(static_cast<bool>(windows_.clientWindowAppearing)) << "the host does not watch for client windows";
+
+  const HWND w = windows_.AddClientMainWindow(100);
+  support::PumpMessagesFor(200);
+  EXPECT_TRUE(S().hostedWindows.empty()) << "adopted without a wake: the pause is not what this test thinks";
+  windows_.clientWindowAppearing();
+  EXPECT_TRUE(support::WaitFor([&] { return S().hostedWindows == std::vector<HWND>{w}; }, 3000));
+
+  // Each appearance gets its own early cycle.
+  const HWND second = windows_.AddClientMainWindow(101);
+  windows_.clientWindowAppearing();
+  EXPECT_TRUE(support::WaitFor([&] { return S().hostedWindows.size() == 2; }, 3000));
+  EXPECT_EQ(S().hostedWindows.back(), second);
+  host_->StopAdoption();
+}
+
+// While the pointer is over the current pane its window is pulled back to the pane's size,
+// but one already in place is not moved again every cycle.
+TEST_F(InstanceHostTest, TheCurrentWindowIsRefittedOnlyWhenThePointerIsOverItAndItIsOutOfPlace) {
+  const HWND w = HostClients(1)[0];
+  const std::string refit = "MoveAsync " + H(w) + " 0,0 914x599";
+  struct Case {
+    const char* name;
+    bool pointerOver;
+    bool inPlace;
+    bool moved;
+  };
+  const Case cases[] = {
+      {"pointer over, out of place", true, false, true},
+      {"pointer over, in place", true, true, false},
+      {"pointer elsewhere, out of place", false, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    windows_.underCursor = c.pointerOver ? w : view_.MainWindow();
+    windows_.placedInPane.clear();
+    if (c.inPlace) windows_.placedInPane.insert(w);
+    windows_.ClearCalls();
+    host_->RunCycle();
+    EXPECT_EQ(windows_.Called(refit), c.moved);
+  }
+}

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <string>
 #include <vector>
 
+#include "host/client_window_events.h"
 #include "host/client_windows.h"
 #include "host/system_foreign_windows.h"
 #include "tests/fixtures/windows/standin_fixture.h"
@@ -181,3 +183,36 @@ TEST_F(StandinWindow, AReparentedWindowIsAChildAndNoLongerTopLevel) {
 }
 
 }  // namespace
+
+// The system tells the host of a client's main and alert windows as another process shows
+// them (the login window, which the launch finds by itself, is not worth a cycle).
+// Windows reports the showing; Wine 8 reports only the creation to other processes, and the
+// watch then looks until the window shows.
+TEST(ClientWindowEvents, ArriveForAnotherProcessesMainAndAlertWindowsOnly) {
+  std::atomic<int> appeared{0};
+  host::ClientWindowEvents events;
+  ASSERT_TRUE(events.Start([&] { ++appeared; }));
+
+  fixtures::StandinClient waitingForLogin("");
+  fixtures::StandinClient hidden("start hidden\n");
+  ASSERT_TRUE(waitingForLogin.ok());
+  ASSERT_TRUE(hidden.ok());
+  ASSERT_TRUE(standin::WaitForLog(waitingForLogin.installation(), waitingForLogin.pid(), "shown", {"login"}, 10000));
+  ASSERT_TRUE(standin::WaitForLog(hidden.installation(), hidden.pid(), "created", {"main"}, 10000));
+  support::PumpMessagesFor(500);
+  EXPECT_EQ(appeared.load(), 0) << "a login window or a main window not shown yet woke the host";
+
+  fixtures::StandinClient client("start main\nalert main+500\n");
+  ASSERT_TRUE(client.ok());
+  ASSERT_NE(client.WaitForMainWindow(), nullptr);
+  EXPECT_TRUE(support::WaitFor([&] { return appeared.load() >= 1; }, 3000)) << "no word of the main window";
+  ASSERT_TRUE(standin::WaitForLog(client.installation(), client.pid(), "shown", {"alert"}, 10000));
+  EXPECT_TRUE(support::WaitFor([&] { return appeared.load() >= 2; }, 3000)) << "no word of the alert";
+}
+
+TEST(ClientWindowEvents, OneWatchPerProcess) {
+  host::ClientWindowEvents first;
+  ASSERT_TRUE(first.Start([] {}));
+  host::ClientWindowEvents second;
+  EXPECT_FALSE(second.Start([] {}));
+}
