@@ -106,7 +106,7 @@ void DeleteWorkFiles(const Text& directory, const Text& target, bool& ok) {
   ok = DeleteIfPresent(Join(directory, target + kBackupSuffix)) && ok;
 }
 
-RecoveryOutcome RecoverLeftovers(const Text& directory) {
+RecoveryOutcome RecoverLeftovers(const Text& directory, int moveAttempts) {
   std::map<Text, FoundFiles> byTarget;
   std::size_t seen = 0;
   FindWorkFiles(directory, "", 0, seen, byTarget);
@@ -117,7 +117,7 @@ RecoveryOutcome RecoverLeftovers(const Text& directory) {
     found.push_back(files);
   }
   const RecoveryDirection direction = DecideLeftoverRecovery(found);
-  util::LogWarning("work files of an interrupted update without a journal (%u names): %s", 
+  util::LogWarning("work files of an interrupted update without a journal (%u names): %s",
                    static_cast<unsigned>(byTarget.size()),
                    direction == RecoveryDirection::kForward ? "the new files stay, the backups are removed"
                                                             : "every backup is put back, the downloads are removed");
@@ -126,7 +126,7 @@ RecoveryOutcome RecoverLeftovers(const Text& directory) {
     util::LogInfo("work files of %s:%s%s%s", target.c_str(), files.target ? " file" : " no file",
                   files.backup ? ", backup" : "", files.download ? ", download" : "");
     if (direction == RecoveryDirection::kBack && files.backup)
-      ok = MoveOver(Join(directory, target + kBackupSuffix), Join(directory, target), 1) && ok;
+      ok = MoveOver(Join(directory, target + kBackupSuffix), Join(directory, target), moveAttempts) && ok;
     DeleteWorkFiles(directory, target, ok);
   }
   return ok ? RecoveryOutcome::kRecovered : RecoveryOutcome::kIncomplete;
@@ -244,7 +244,7 @@ RecoveryOutcome RecoverInterruptedInstall(const Text& directory, int moveAttempt
   }
   const bool hadJournal = util::FileExists(journalPath) || util::FileExists(journalPath + ".new");
   const bool removed = RemoveJournal(directory);
-  RecoveryOutcome outcome = RecoverLeftovers(directory);
+  RecoveryOutcome outcome = RecoverLeftovers(directory, moveAttempts);
   if (hadJournal && outcome == RecoveryOutcome::kNothingToDo) outcome = RecoveryOutcome::kRecovered;
   if (!removed) outcome = RecoveryOutcome::kIncomplete;
   return outcome;

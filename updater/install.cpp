@@ -5,6 +5,7 @@
 #include "update/handoff_files.h"
 #include "update/install_journal.h"
 #include "update/install_recovery.h"
+#include "util/files.h"
 #include "util/log.h"
 #include "util/unique_resource.h"
 
@@ -63,6 +64,13 @@ bool ReplaceFiles(const Text& directory, const std::vector<Text>& names,
     if (afterStep) afterStep(++stepsDone);
   };
 
+  // A journal left by a recovery that could not finish holds what the next start needs to
+  // finish it: this installation must not write over it.
+  if (util::FileExists(update::JournalPath(directory))) {
+    util::LogWarning("an earlier installation is not finished yet: no file is replaced");
+    DeleteDownloads(directory, names);
+    return false;
+  }
   update::InstallJournal journal;
   for (const Text& name : names) {
     const Text target = Join(directory, name);

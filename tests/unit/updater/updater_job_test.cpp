@@ -364,4 +364,23 @@ TEST(ReplaceFiles, NewFilesAreTakenAwayAgainWhenALaterRenameFails) {
   RemoveTree(dir);
 }
 
+// A journal still there means a recovery could not finish (a file was held): it must survive
+// for the next start, so nothing is installed over it.
+TEST(ReplaceFiles, AnUnfinishedEarlierInstallationIsNotWrittenOver) {
+  const std::string dir = FreshDirectory("tandrel-replace-journal");
+  const std::string journal = "phase rollback\r\n<target>x.dat</target><backup>x.dat.gxbak</backup>"
+                              "<download>x.dat.gxtmp</download><size>3</size><old>1</old>\r\n";
+  ASSERT_TRUE(WriteBytes(dir + "\\" + update::kInstallJournalFile, journal));
+  ASSERT_TRUE(WriteBytes(dir + "\\x.dat.gxbak", "old"));
+  ASSERT_TRUE(WriteBytes(dir + "\\a.dat", "old a"));
+  ASSERT_TRUE(WriteBytes(dir + "\\a.dat.gxtmp", "new a"));
+  testlog::LogCapture log;
+  EXPECT_FALSE(updater::ReplaceFiles(dir, {"a.dat"}));
+  EXPECT_TRUE(log.Contains("an earlier installation is not finished yet")) << log.Lines();
+  const std::map<std::string, std::string> expected = {
+      {update::kInstallJournalFile, journal}, {"x.dat.gxbak", "old"}, {"a.dat", "old a"}};
+  EXPECT_EQ(Snapshot(dir), expected);
+  RemoveTree(dir);
+}
+
 }  // namespace
