@@ -124,17 +124,21 @@ bool CanRollBack(const InstallJournal& journal, const std::vector<FoundFiles>& f
 }
 
 RecoveryPlan DecideRecovery(const InstallJournal& journal, const std::vector<FoundFiles>& found) {
-  const bool forward = CanRollForward(journal, found);
-  const bool back = CanRollBack(journal, found);
   RecoveryPlan plan;
-  if (journal.phase == JournalPhase::kInstall) {
-    plan.direction = forward || !back ? RecoveryDirection::kForward : RecoveryDirection::kBack;
-  } else {
-    plan.direction = back || !forward ? RecoveryDirection::kBack : RecoveryDirection::kForward;
+  if (journal.phase == JournalPhase::kRollBack) {
+    // A file already restored looks like one whose download was moved in: only the roll-back
+    // itself can tell them apart, so it is always continued.
+    plan.direction = RecoveryDirection::kBack;
+    plan.whole = found.size() == journal.entries.size();
+    return plan;
   }
-  // Neither is whole: undo, which gives back every old file that still has its backup.
-  if (!forward && !back) plan.direction = RecoveryDirection::kBack;
-  plan.whole = forward || back;
+  if (CanRollForward(journal, found)) {
+    plan.direction = RecoveryDirection::kForward;
+    return plan;
+  }
+  // Undoing gives back every old file that still has its backup, even when not all do.
+  plan.direction = RecoveryDirection::kBack;
+  plan.whole = CanRollBack(journal, found);
   return plan;
 }
 

@@ -65,13 +65,15 @@ struct RecoveryPlan {
 // Can the update be finished? Every target's new file must be there: still as its complete
 // download, or already moved in (download gone, target present).
 bool CanRollForward(const InstallJournal& journal, const std::vector<FoundFiles>& found);
-// Can it be undone? Every target already replaced must have a backup (or have had no old file).
+// Can an installation be undone? Every target already replaced must have a backup (or have had
+// no old file).
 bool CanRollBack(const InstallJournal& journal, const std::vector<FoundFiles>& found);
 
 // found[i] belongs to journal.entries[i]. An installation is finished when it can be (every
-// download was complete before the journal was written, so that is the usual case); a
-// roll-back in progress is continued. Only when the preferred direction cannot make the
-// folder whole is the other one taken.
+// download was complete before the journal was written, so that is the usual case), otherwise
+// undone. A roll-back is always continued: a file it has already restored (download and backup
+// gone) cannot be told from a new one by the files alone, so the journal says roll-back before
+// the first old file is put back.
 RecoveryPlan DecideRecovery(const InstallJournal& journal, const std::vector<FoundFiles>& found);
 
 // Without a journal (an installation that never wrote one, or an older updater's leftovers):

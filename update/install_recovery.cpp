@@ -198,17 +198,25 @@ bool CarryOutRecovery(const Text& directory, InstallJournal journal, int moveAtt
       if (!ok) {
         util::LogWarning("a new file could not be moved in: the installation is undone instead");
         journal.phase = JournalPhase::kRollBack;
-        if (!WriteJournal(directory, journal)) util::LogWarning("the journal still says installing");
         continue;
       }
     } else {
+      // Noted first: a file put back must never be taken for a new one after a crash.
+      if (journal.phase != JournalPhase::kRollBack) {
+        journal.phase = JournalPhase::kRollBack;
+        if (!WriteJournal(directory, journal)) {
+          util::LogWarning("the roll-back could not be noted in the journal: it waits for the next start");
+          return false;
+        }
+      }
       for (std::size_t i = 0; i < found.size(); ++i) {
         const JournalEntry& entry = journal.entries[i];
         if (found[i].download) continue;  // never replaced: the old file is still there
         if (entry.hadOld && found[i].backup) {
           ok = MoveOver(Join(directory, entry.backup), Join(directory, entry.target), moveAttempts) && ok;
         } else if (entry.hadOld) {
-          util::LogError("%s cannot be put back: its backup is gone; the new file stays", entry.target.c_str());
+          // Put back already by an earlier pass, unless the installation lost the backup.
+          if (!plan.whole) util::LogError("%s cannot be put back: its backup is gone", entry.target.c_str());
         } else if (found[i].target) {
           ok = DeleteIfPresent(Join(directory, entry.target)) && ok;
         }

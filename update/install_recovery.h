@@ -24,7 +24,8 @@ bool MoveOver(const Text& from, const Text& to, int attempts);
 bool DeleteIfPresent(const Text& path);
 
 // Carries out the recovery of journal in directory: finishes or undoes it as DecideRecovery
-// says; a forward step that fails turns it into a roll-back (noted in the journal first). True
+// says; a forward step that fails turns it into a roll-back, which is noted in the journal
+// before the first old file is put back. True
 // when every file is whole and the journal and the work files are gone; on false the journal
 // stays when another try may do better. Every decision and failed file call is logged.
 bool CarryOutRecovery(const Text& directory, InstallJournal journal, int moveAttempts);

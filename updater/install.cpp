@@ -104,9 +104,14 @@ bool ReplaceFiles(const Text& directory, const std::vector<Text>& names,
   }
   if (!ok) {
     util::LogWarning("replacing the files failed: every old file is put back");
+    // Noted before the first old file is put back: a file put back must never be taken for a
+    // new one after a crash. Without the note every file stays as it is, whole, for the next
+    // start to finish or undo.
     journal.phase = update::JournalPhase::kRollBack;
-    if (!update::WriteJournal(directory, journal))
-      util::LogWarning("the journal still says installing: a crash now would finish the update instead");
+    if (!update::WriteJournal(directory, journal)) {
+      util::LogError("the roll-back could not be noted: the next start finishes or undoes the installation");
+      return false;
+    }
     if (!update::CarryOutRecovery(directory, journal, kMoveAttempts))
       util::LogError("not every old file is back yet: the next start tries again");
     return false;

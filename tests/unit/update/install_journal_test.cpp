@@ -101,7 +101,7 @@ TEST(DecideRecovery, FinishesWhenEveryNewFileIsThereAndUndoesOtherwise) {
       {"a download gone and its target too", kIn, {true, false}, {Placed(), Gone()}, kBack, true},
       {"roll-back under way is continued", kBackPhase, {true, true}, {Placed(), Restored()}, kBack, true},
       {"roll-back of a new file", kBackPhase, {false, true}, {PlacedNoBackup(), Untouched()}, kBack, true},
-      {"roll-back that lost a backup is finished instead", kBackPhase, {true, true}, {PlacedNoBackup(), Untouched()}, kForward, true},
+      {"roll-back that restored a file already", kBackPhase, {true, true}, {PlacedNoBackup(), Placed()}, kBack, true},
       {"neither way is whole", kIn, {true, true}, {PlacedNoBackup(), Untouched(true, 3)}, kBack, false},
   };
   for (const Case& c : cases) {

@@ -71,6 +71,40 @@ TEST_F(Recovery, ADownloadThatIsNotWholeUndoesTheInstallation) {
   EXPECT_TRUE(log.Contains("putting every old file back")) << log.Lines();
 }
 
+// Another process holding a file open without any sharing, as long as it lives.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::string& path) {
+    const std::string eventName = "tandrel-test-recovery-holder-" + std::to_string(::GetCurrentProcessId());
+    ready_ = ::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
+    std::string command = "\"" + ExecutableDirectory() + "\\update_file_holder.exe\" \"" + path + "\" " + eventName;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    if (::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder_))
+      held_ = ::WaitForSingleObject(ready_, 10000) == WAIT_OBJECT_0;
+  }
+  ~HeldFile() { Release(); }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool held() const { return held_; }
+  void Release() {
+    if (holder_.hProcess) {
+      ::TerminateProcess(holder_.hProcess, 0);
+      ::WaitForSingleObject(holder_.hProcess, 10000);
+      ::CloseHandle(holder_.hProcess);
+      ::CloseHandle(holder_.hThread);
+      holder_ = {};
+    }
+    if (ready_) ::CloseHandle(ready_);
+    ready_ = nullptr;
+  }
+
+ private:
+  HANDLE ready_ = nullptr;
+  PROCESS_INFORMATION holder_{};
+  bool held_ = false;
+};
+
 // On Windows a file that is open without delete sharing (a running program's image, a file
 // another program holds) cannot be replaced: finishing fails there, so the start undoes.
 TEST_F(Recovery, ATargetThatCannotBeReplacedTurnsFinishingIntoUndoing) {
@@ -80,29 +114,43 @@ TEST_F(Recovery, ATargetThatCannotBeReplacedTurnsFinishingIntoUndoing) {
   Write("held.dat.gxtmp", "new held");
   WriteJournal(update::JournalPhase::kInstall, {update::MakeJournalEntry("a.dat", 5, true),
                                                 update::MakeJournalEntry("held.dat", 8, true)});
-  const std::string eventName = "tandrel-test-recovery-holder-" + std::to_string(::GetCurrentProcessId());
-  HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, eventName.c_str());
-  std::string command =
-      "\"" + ExecutableDirectory() + "\\update_file_holder.exe\" \"" + dir + "\\held.dat\" " + eventName;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION holder{};
-  ASSERT_TRUE(::CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &holder));
-  ASSERT_EQ(::WaitForSingleObject(ready, 10000), WAIT_OBJECT_0);
-
+  HeldFile holder(dir + "\\held.dat");
+  ASSERT_TRUE(holder.held());
   testlog::LogCapture log;
   const update::RecoveryOutcome outcome = update::RecoverInterruptedInstall(dir, 1);
-
-  ::TerminateProcess(holder.hProcess, 0);
-  ::WaitForSingleObject(holder.hProcess, 10000);
-  ::CloseHandle(holder.hProcess);
-  ::CloseHandle(holder.hThread);
-  ::CloseHandle(ready);
+  holder.Release();
   EXPECT_EQ(outcome, update::RecoveryOutcome::kRecovered) << log.Lines();
   const std::map<std::string, std::string> expected = {{"a.dat", "old a"}, {"held.dat", "old held"}};
   EXPECT_EQ(Snapshot(dir), expected);
   EXPECT_TRUE(log.Contains("MoveFileExA failed: error ")) << log.Lines();
   EXPECT_TRUE(log.Contains("the installation is undone instead")) << log.Lines();
+}
+
+// A roll-back that a held file stopped half way: the file it already put back has neither
+// download nor backup any more, like a new one; the journal's note keeps it from being taken
+// for one, and the next start finishes the roll-back.
+TEST_F(Recovery, ARollBackStoppedHalfWayIsFinishedByTheNextStart) {
+  Write("a.dat", "new a");
+  Write("a.dat.gxbak", "old a");
+  Write("held.dat", "new held");
+  Write("held.dat.gxbak", "old held");
+  Write("c.dat", "old c");
+  Write("c.dat.gxtmp", "ne");  // cut short: the installation cannot be finished
+  WriteJournal(update::JournalPhase::kInstall, {update::MakeJournalEntry("a.dat", 5, true),
+                                                update::MakeJournalEntry("held.dat", 8, true),
+                                                update::MakeJournalEntry("c.dat", 5, true)});
+  {
+    HeldFile holder(dir + "\\held.dat");
+    ASSERT_TRUE(holder.held());
+    testlog::LogCapture log;
+    EXPECT_EQ(update::RecoverInterruptedInstall(dir, 1), update::RecoveryOutcome::kIncomplete);
+    EXPECT_TRUE(log.Contains("the journal stays for the next start")) << log.Lines();
+  }
+  EXPECT_EQ(ReadBytes(dir + "\\a.dat"), "old a");
+  testlog::LogCapture log;
+  EXPECT_EQ(update::RecoverInterruptedInstall(dir, 1), update::RecoveryOutcome::kRecovered) << log.Lines();
+  const std::map<std::string, std::string> expected = {{"a.dat", "old a"}, {"c.dat", "old c"}, {"held.dat", "old held"}};
+  EXPECT_EQ(Snapshot(dir), expected);
 }
 
 TEST_F(Recovery, WorkFilesWithoutAJournal) {
