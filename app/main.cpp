@@ -4,7 +4,9 @@
 #include "app/main_form.h"
 #include "app/program_state.h"
 #include "app/startup.h"
+#include "update/install_recovery.h"
 #include "util/log.h"
+#include "util/program_directory.h"
 
 namespace {
 constexpr char kLogFileName[] = "tandrel.log";  // in %LOCALAPPDATA%\Tandrel
@@ -13,6 +15,9 @@ constexpr char kLogFileName[] = "tandrel.log";  // in %LOCALAPPDATA%\Tandrel
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   // First, so that whatever fails from here on leaves its line.
   util::OpenLog(kLogFileName);
+  // Before anything reads the program's files: an update cut off half way is finished or
+  // undone, so that every file beside the program is whole and of one release.
+  update::RecoverAtProgramStart(util::ProgramDirectory());
   ui::InitialiseUiThread();
   InitialiseProgramState();
   // A normal end comes only from the system: the session ends (the process may be

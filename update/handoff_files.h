@@ -20,6 +20,11 @@ constexpr char kRestartProgram[] = "tandrel.exe";
 // old file until every new one is in place. No listed file may end in either.
 constexpr char kDownloadSuffix[] = ".gxtmp";
 constexpr char kBackupSuffix[] = ".gxbak";
+// The updater's journal of an installation under way (see install_journal.h).
+constexpr char kInstallJournalFile[] = "gxrz.bin";
+// The updater's window title, which also names its single-instance event: while that event
+// exists an updater is at work in the folder and the main program leaves its files alone.
+constexpr char kUpdaterInstanceName[] = "程序更新";
 // An older release's updater, deleted at every start.
 constexpr char kStaleUpdaterFile[] = "gxcx.exe";
 

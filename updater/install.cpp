@@ -3,76 +3,129 @@
 #include <windows.h>
 
 #include "update/handoff_files.h"
+#include "update/install_journal.h"
+#include "update/install_recovery.h"
 #include "util/files.h"
 #include "util/log.h"
+#include "util/unique_resource.h"
 
 namespace updater {
 namespace {
 
-bool Rename(const Text& from, const Text& to) {
-  if (::MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-  util::LogLastError("MoveFileExA");
-  util::LogWarning("could not move %s to %s", from.c_str(), to.c_str());
-  return false;
+// The old main program may take a moment to let go of its image after it ended: a move over
+// it is tried for about three seconds.
+constexpr int kMoveAttempts = 10;
+
+Text Join(const Text& directory, const Text& name) { return directory + "\\" + name; }
+
+bool IsFile(const Text& path) {
+  const DWORD attributes = ::GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-void Delete(const Text& path) {
-  if (!::DeleteFileA(path.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND) {
-    util::LogLastError("DeleteFileA");
-    util::LogWarning("%s stays behind", path.c_str());
+// The size of a file, or -1 when it is missing or cannot be looked at.
+std::int64_t FileSize(const Text& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    return -1;
+  return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+// A copy of the old file, on disk before the download may take its name.
+bool CopyAside(const Text& target, const Text& backup) {
+  if (!::CopyFileA(target.c_str(), backup.c_str(), FALSE)) {
+    util::LogLastError("CopyFileA");
+    util::LogWarning("%s could not be copied aside", target.c_str());
+    return false;
   }
-}
-
-struct Step {
-  bool hadOld = false;    // the target existed and was moved to its backup
-  bool placed = false;    // the download now sits at the target
-};
-
-// Undoes step i: the download goes back out of the way, the old file back in.
-void Undo(const Replacement& r, const Step& step) {
-  if (step.placed) Rename(r.target, r.downloaded);
-  if (step.hadOld) Rename(BackupPath(r.target), r.target);
-}
-
-// The old main program may take a moment to let go of its image after it ended.
-void DeleteBackup(const Text& backup) {
-  constexpr int kAttempts = 10;
-  constexpr DWORD kPauseMs = 300;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    if (::DeleteFileA(backup.c_str())) return;
-    ::Sleep(kPauseMs);
+  util::UniqueHandle copy(::CreateFileA(backup.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!copy || !::FlushFileBuffers(copy.get())) {
+    util::LogLastError(copy ? "FlushFileBuffers (backup)" : "CreateFileA (backup)");
+    util::LogWarning("the backup of %s is not known to be on disk", target.c_str());
+    return false;
   }
-  util::LogLastError("DeleteFileA");
-  util::LogWarning("the backup %s stays behind", backup.c_str());
+  return true;
+}
+
+void DeleteDownloads(const Text& directory, const std::vector<Text>& names) {
+  for (const Text& name : names) update::DeleteIfPresent(Join(directory, name) + update::kDownloadSuffix);
 }
 
 }  // namespace
 
 Text BackupPath(const Text& target) { return target + update::kBackupSuffix; }
 
-bool ReplaceFiles(const std::vector<Replacement>& replacements) {
-  std::vector<Step> steps(replacements.size());
-  bool ok = true;
-  for (std::size_t i = 0; i < replacements.size() && ok; ++i) {
-    const Replacement& r = replacements[i];
-    if (util::FileExists(r.target)) {
-      ok = Rename(r.target, BackupPath(r.target));
-      steps[i].hadOld = ok;
-      if (!ok) break;
+bool ReplaceFiles(const Text& directory, const std::vector<Text>& names,
+                  const std::function<void(int step)>& afterStep) {
+  int stepsDone = 0;
+  auto stepDone = [&] {
+    if (afterStep) afterStep(++stepsDone);
+  };
+
+  // A journal left by a recovery that could not finish holds what the next start needs to
+  // finish it: this installation must not write over it.
+  if (util::FileExists(update::JournalPath(directory))) {
+    util::LogWarning("an earlier installation is not finished yet: no file is replaced");
+    DeleteDownloads(directory, names);
+    return false;
+  }
+  update::InstallJournal journal;
+  for (const Text& name : names) {
+    const Text target = Join(directory, name);
+    const std::int64_t size = FileSize(target + update::kDownloadSuffix);
+    if (size < 0) {
+      util::LogWarning("the download of %s is missing: no file is replaced", name.c_str());
+      DeleteDownloads(directory, names);
+      return false;
     }
-    ok = Rename(r.downloaded, r.target);
-    steps[i].placed = ok;
+    journal.entries.push_back(update::MakeJournalEntry(name, size, IsFile(target)));
+  }
+  if (journal.entries.empty()) return true;
+  if (!update::WriteJournal(directory, journal)) {
+    util::LogWarning("the journal could not be written: no file is replaced");
+    DeleteDownloads(directory, names);
+    return false;
+  }
+  stepDone();
+
+  bool ok = true;
+  for (const update::JournalEntry& entry : journal.entries) {
+    const Text target = Join(directory, entry.target);
+    if (entry.hadOld) {
+      ok = CopyAside(target, Join(directory, entry.backup));
+      if (!ok) break;
+      stepDone();
+    }
+    ok = update::MoveOver(Join(directory, entry.download), target, kMoveAttempts);
+    if (!ok) break;
+    stepDone();
   }
   if (!ok) {
     util::LogWarning("replacing the files failed: every old file is put back");
-    for (std::size_t i = replacements.size(); i-- > 0;) Undo(replacements[i], steps[i]);
+    // Noted before the first old file is put back: a file put back must never be taken for a
+    // new one after a crash. Without the note every file stays as it is, whole, for the next
+    // start to finish or undo.
+    journal.phase = update::JournalPhase::kRollBack;
+    if (!update::WriteJournal(directory, journal)) {
+      util::LogError("the roll-back could not be noted: the next start finishes or undoes the installation");
+      return false;
+    }
+    if (!update::CarryOutRecovery(directory, journal, kMoveAttempts))
+      util::LogError("not every old file is back yet: the next start tries again");
+    return false;
   }
-  for (std::size_t i = 0; i < replacements.size(); ++i) {
-    Delete(replacements[i].downloaded);
-    if (ok && steps[i].hadOld) DeleteBackup(BackupPath(replacements[i].target));
+
+  for (const update::JournalEntry& entry : journal.entries) {
+    if (!entry.hadOld) continue;
+    update::DeleteIfPresent(Join(directory, entry.backup));
+    stepDone();
   }
-  if (ok) util::LogInfo("replaced %u files", static_cast<unsigned>(replacements.size()));
-  return ok;
+  if (!update::RemoveJournal(directory)) util::LogWarning("the journal stays: the next start removes it");
+  stepDone();
+  util::LogInfo("replaced %u files", static_cast<unsigned>(names.size()));
+  return true;
 }
 
 }  // namespace updater

@@ -95,7 +95,8 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
   ProgressTable& table = *tablePointer;
   table.Reset(entries.size());
   auto shared = std::make_shared<Shared>(entries.size());
-  std::vector<Replacement> replacements(entries.size());
+  std::vector<Text> downloads(entries.size());  // full paths, empty for a refused row
+  std::vector<Text> namesToInstall;
   std::vector<std::thread> threads;
   std::vector<std::size_t> threadRows;  // the row of each thread
   std::vector<bool> givenUp(entries.size(), false);
@@ -120,12 +121,12 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
       table.Finish(i, false);
       continue;
     }
-    replacements[i].target = directory + "\\" + entry.name;
-    replacements[i].downloaded = DownloadPath(replacements[i].target);
+    namesToInstall.push_back(entry.name);
+    downloads[i] = DownloadPath(directory + "\\" + entry.name);
     for (Text& folder : CreateParentFolders(directory, entry.name)) createdFolders.push_back(std::move(folder));
     try {
       threadRows.push_back(i);
-      threads.emplace_back([shared, tablePointer, i, entry, path = replacements[i].downloaded, limits]() noexcept {
+      threads.emplace_back([shared, tablePointer, i, entry, path = downloads[i], limits]() noexcept {
         ProgressTable& rowTable = *tablePointer;
         bool ok = false;
         try {
@@ -187,14 +188,14 @@ bool RunUpdateJob(const Text& directory, const std::vector<update::DueEntry>& en
 
   if (!allCompleted) {
     util::LogWarning("not every download completed: no file is replaced");
-    for (const Replacement& r : replacements) {
-      if (!r.downloaded.empty() && !::DeleteFileA(r.downloaded.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
+    for (const Text& download : downloads) {
+      if (!download.empty() && !::DeleteFileA(download.c_str()) && ::GetLastError() != ERROR_FILE_NOT_FOUND)
         util::LogLastError("DeleteFileA (download)");
     }
     RemoveFolders(createdFolders);
     return false;
   }
-  if (ReplaceFiles(replacements)) return true;
+  if (ReplaceFiles(directory, namesToInstall, limits.afterInstallStep)) return true;
   RemoveFolders(createdFolders);
   return false;
 }

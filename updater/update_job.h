@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -40,6 +41,8 @@ struct JobLimits {
   // A row whose bytes have not moved for this long is aborted, whatever WinHttp does.
   DWORD watchdogMs = 45000;
   DWORD pollMs = 1000;
+  // Called with 1, 2, ... after each step of putting the files in place (see ReplaceFiles).
+  std::function<void(int step)> afterInstallStep;
 };
 
 // The temporary file a download goes to before it is complete.

@@ -3,11 +3,14 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <cstdlib>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
 
 #include "update/handoff_files.h"
+#include "update/install_recovery.h"
 #include "update/manifest.h"
 #include "updater/end_updater.h"
 #include "updater/restart.h"
@@ -23,13 +26,16 @@ namespace updater {
 namespace {
 
 const char kClassName[] = "TandrelUpdaterWindow";
-const char kTitle[] = "程序更新";
+// Also the name of the updater's instance guard, which the main program looks for.
+constexpr const char* kTitle = update::kUpdaterInstanceName;
 constexpr int kWindowWidth = 460;
 constexpr UINT_PTR kRefreshTimer = 1;
 constexpr UINT kRefreshMs = 200;
 constexpr DWORD kPauseBeforeRestartMs = 2000;
 // A due list is a few short lines per file; anything near this is not one.
 constexpr std::size_t kMaxDueListBytes = 1 << 20;
+// The main program that handed off may hold its image for a moment after it ended.
+constexpr int kMoveAttempts = 10;
 
 struct RowControls {
   HWND name = nullptr;
@@ -94,9 +100,31 @@ void RefreshRows() {
   }
 }
 
+#ifdef TANDREL_INSTALL_FAULTS
+// Test copies of the updater only: TANDREL_END_AFTER_INSTALL_STEP=k ends the process right
+// after step k of putting the files in place, as Task Manager or a power cut would.
+constexpr UINT kEndedAfterStepExitCode = 77;
+
+std::function<void(int)> EndAfterInstallStepFromEnvironment() {
+  char value[16] = {};
+  const DWORD length = ::GetEnvironmentVariableA("TANDREL_END_AFTER_INSTALL_STEP", value, sizeof value);
+  if (length == 0 || length >= sizeof value) return {};
+  const int endAfter = std::atoi(value);
+  if (endAfter <= 0) return {};
+  return [endAfter](int step) {
+    if (step != endAfter) return;
+    util::LogWarning("test build: ended after installation step %d", step);
+    ::TerminateProcess(::GetCurrentProcess(), kEndedAfterStepExitCode);
+  };
+}
+#endif
+
 void RunDownloads() noexcept {
   try {
     JobLimits limits;
+#ifdef TANDREL_INSTALL_FAULTS
+    limits.afterInstallStep = EndAfterInstallStepFromEnvironment();
+#endif
     const bool replaced =
         RunUpdateJobAndNote(State().directory, State().dueList, State().entries, limits, State().table);
     util::LogInfo("update %s", replaced ? "installed: every file replaced" : "failed: the old files stay");
@@ -130,9 +158,14 @@ std::vector<update::DueEntry> TakeDueList(const Text& path, Text& dueList) {
 void OnUpdaterWindowCreated() {
   UpdaterState& state = State();
   ::SetWindowTextA(state.window, kTitle);
-  if (!util::ClaimSingleInstance(kTitle)) EndUpdater(UpdaterExit::kSecondInstance);
+  if (!util::ClaimSingleInstance(update::kUpdaterInstanceName)) EndUpdater(UpdaterExit::kSecondInstance);
 
   state.directory = util::ProgramDirectory();
+  // An installation of an earlier run that was cut off is finished or undone before anything
+  // else reads or replaces the files.
+  const update::RecoveryOutcome recovery = update::RecoverInterruptedInstall(state.directory, kMoveAttempts);
+  if (recovery != update::RecoveryOutcome::kNothingToDo)
+    util::LogInfo("recovery of an interrupted update: %s", update::RecoveryOutcomeName(recovery));
   state.entries = TakeDueList(state.directory + "\\" + update::kDueListFile, state.dueList);
   util::LogInfo("asked to update %u files in %s", static_cast<unsigned>(state.entries.size()),
                 state.directory.c_str());

@@ -24,6 +24,7 @@ ALLOWED_INCLUDES = {
 UPDATER_ALLOWED_UPDATE_HEADERS = {
     "update/manifest.h", "update/safe_name.h", "update/file_version.h", "update/link_address.h",
     "update/due_list.h", "update/handoff_files.h", "update/failed_update.h",
+    "update/install_journal.h", "update/install_recovery.h",
 }
 # Libraries each folder's targets may link.
 LIBRARY_LAYER = {

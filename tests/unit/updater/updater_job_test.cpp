@@ -326,7 +326,8 @@ TEST_F(UpdaterJob, ALockedTargetPutsBackEveryFileAlreadyReplaced) {
 
   testlog::LogCapture log;
   EXPECT_FALSE(Run(Entries()));
-  EXPECT_TRUE(log.Contains("MoveFileExA failed: error ")) << log.Lines();
+  // The held file can be neither copied aside nor replaced; whichever fails first ends the job.
+  EXPECT_TRUE(log.Contains("CopyFileA failed: error ") || log.Contains("MoveFileExA failed: error ")) << log.Lines();
   EXPECT_TRUE(log.Contains("replacing the files failed: every old file is put back")) << log.Lines();
 
   ::TerminateProcess(holder.hProcess, 0);
@@ -402,11 +403,29 @@ TEST_F(UpdaterJob, ADownloadInProgressCanBeDeletedByTheJob) {
 TEST(ReplaceFiles, NewFilesAreTakenAwayAgainWhenALaterRenameFails) {
   const std::string dir = FreshDirectory("tandrel-replace");
   ASSERT_TRUE(WriteBytes(dir + "\\new.dat.gxtmp", "new"));
-  // The second download is missing, so its rename fails after the first one was placed.
-  const bool ok = updater::ReplaceFiles({{dir + "\\new.dat.gxtmp", dir + "\\new.dat"},
-                                         {dir + "\\gone.dat.gxtmp", dir + "\\gone.dat"}});
+  // The second download is missing: nothing may stay of the first one.
+  const bool ok = updater::ReplaceFiles(dir, {"new.dat", "gone.dat"});
   EXPECT_FALSE(ok);
   EXPECT_TRUE(Snapshot(dir).empty());
+  RemoveTree(dir);
+}
+
+// A journal still there means a recovery could not finish (a file was held): it must survive
+// for the next start, so nothing is installed over it.
+TEST(ReplaceFiles, AnUnfinishedEarlierInstallationIsNotWrittenOver) {
+  const std::string dir = FreshDirectory("tandrel-replace-journal");
+  const std::string journal = "phase rollback\r\n<target>x.dat</target><backup>x.dat.gxbak</backup>"
+                              "<download>x.dat.gxtmp</download><size>3</size><old>1</old>\r\n";
+  ASSERT_TRUE(WriteBytes(dir + "\\" + update::kInstallJournalFile, journal));
+  ASSERT_TRUE(WriteBytes(dir + "\\x.dat.gxbak", "old"));
+  ASSERT_TRUE(WriteBytes(dir + "\\a.dat", "old a"));
+  ASSERT_TRUE(WriteBytes(dir + "\\a.dat.gxtmp", "new a"));
+  testlog::LogCapture log;
+  EXPECT_FALSE(updater::ReplaceFiles(dir, {"a.dat"}));
+  EXPECT_TRUE(log.Contains("an earlier installation is not finished yet")) << log.Lines();
+  const std::map<std::string, std::string> expected = {
+      {update::kInstallJournalFile, journal}, {"x.dat.gxbak", "old"}, {"a.dat", "old a"}};
+  EXPECT_EQ(Snapshot(dir), expected);
   RemoveTree(dir);
 }
 
