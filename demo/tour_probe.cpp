@@ -146,7 +146,7 @@ std::string LoginWindow(HWND w, HWND main) {
       button = "[" + Number((r.left + r.right) / 2) + "," + Number((r.top + r.bottom) / 2) + "]";
     }
   }
-  return "{\"held\":" + Bool(main && GetAncestor(w, GA_PARENT) == main) + ",\"visible\":" + Bool(IsWindowVisible(w) != 0) +
+  return "{\"hwnd\":" + Handle(w) + ",\"held\":" + Bool(main && GetAncestor(w, GA_PARENT) == main) + ",\"visible\":" + Bool(IsWindowVisible(w) != 0) +
          ",\"rect\":" + Rect(w) + ",\"pid\":" + Number(ProcessOf(w)) + ",\"button\":" + button + "}";
 }
 
@@ -170,13 +170,13 @@ std::string Report() {
     out += ",\"hosts\":[";
     for (size_t k = 0; k < hosts.size(); ++k) {
       if (k) out += ",";
-      out += "{\"k\":" + Number(k + 1) + ",\"visible\":" + Bool(HasVisibleStyle(hosts[k])) + ",\"rect\":" + Rect(hosts[k]) +
+      out += "{\"k\":" + Number(k + 1) + ",\"hwnd\":" + Handle(hosts[k]) + ",\"visible\":" + Bool(HasVisibleStyle(hosts[k])) + ",\"rect\":" + Rect(hosts[k]) +
              ",\"hosted\":[";
       bool first = true;
       for (HWND c : ChildrenOf(hosts[k])) {
         if (!first) out += ",";
         first = false;
-        out += "{\"class\":" + Json(ClassOf(c)) + ",\"pid\":" + Number(ProcessOf(c)) + ",\"rect\":" + Rect(c) +
+        out += "{\"hwnd\":" + Handle(c) + ",\"class\":" + Json(ClassOf(c)) + ",\"pid\":" + Number(ProcessOf(c)) + ",\"rect\":" + Rect(c) +
                ",\"visible\":" + Bool(IsWindowVisible(c) != 0) + ",\"enabled\":" + Bool(IsWindowEnabled(c) != 0) + "}";
       }
       out += "]}";
@@ -212,7 +212,14 @@ std::string Report() {
     for (HWND w : TopLevelWindows()) {
       if (ProcessOf(w) == pid && ClassOf(w) == "#32768" && IsWindowVisible(w)) menu = Rect(w);
     }
-    out += ",\"menu\":" + menu + "}";
+    out += ",\"menu\":" + menu;
+    std::string order;
+    for (HWND c : ChildrenOf(main)) {
+      if (!order.empty()) order += ",";
+      order += "{\"hwnd\":" + Handle(c) + ",\"class\":" + Json(ClassOf(c)) + ",\"rect\":" + Rect(c) +
+               ",\"visible\":" + Bool(HasVisibleStyle(c)) + "}";
+    }
+    out += ",\"children\":[" + order + "]}";
   }
 
   // A login window still on its own (not held yet).
