@@ -26,7 +26,9 @@ for tool in cmake nginx python3 xdotool import montage; do
 done
 
 started=$SECONDS
-"$here/tools/demo_root.sh" ensure
+# The root (made once, slow on a first run) and the build at the same time.
+"$here/tools/demo_root.sh" ensure &
+root_job=$!
 
 say "building the demo in $build_dir (the x86_64 program, its skin library, the stand-in client)"
 mkdir -p "$build_dir"
@@ -44,6 +46,7 @@ demo="$build_dir/demo"
 port=$(sed -n 's/^TANDREL_DEMO_UPDATE_PORT:STRING=//p' "$build_dir/CMakeCache.txt")
 [ -n "$port" ] || die "no TANDREL_DEMO_UPDATE_PORT in $build_dir/CMakeCache.txt"
 say "built in $((SECONDS - started)) s"
+wait "$root_job" || die "the demo root could not be made"
 
 # The prefix's registry: fonts, no crash dialog, the 1920 by 1080 virtual desktop with its
 # taskbar, the Chinese locale (the test bed's settings).

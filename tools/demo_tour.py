@@ -19,6 +19,7 @@ SIDE_BAR = (46, 46, 46)       # the stand-in's side bar
 BACKGROUND = (245, 245, 245)  # the stand-in's content background
 AVATAR_CENTRE = (26, 53)      # centre of its 36 by 36 avatar square at (9, 36)
 BAND_HEIGHT = 24              # its instance band along the bottom of the content
+LOGIN_BAND = (7, 193, 96)     # the green band along the top of its login window
 
 
 class TourFailed(Exception):
@@ -135,6 +136,38 @@ class Tour:
         windows = [w for w in host["hosted"] if w["class"] == "WeChatMainWndForPC"]
         return windows[0] if windows else None
 
+    def wait_for_pixels(self, step, probes, timeout):
+        """Waits until every (name, x, y, colour) probe holds on the screen; False when not in time
+        (the last view saved as failed-STEP.png and the differences described)."""
+        deadline = time.monotonic() + timeout
+        scratch = os.path.join(self.out, ".check.png")
+        while True:
+            self.grab(scratch)
+            sw, sh, raw = self.pixels(scratch)
+            seen = []
+            for name, px, py, want in probes:
+                got = None
+                if 0 <= px < sw and 0 <= py < sh:
+                    i = (py * sw + px) * 3
+                    got = tuple(raw[i:i + 3])
+                seen.append((name, px, py, want, got))
+            if all(got == want for _, _, _, want, got in seen):
+                os.remove(scratch)
+                return None
+            if time.monotonic() > deadline:
+                os.replace(scratch, os.path.join(self.out, "failed-%s.png" % step))
+                return "; ".join("%s at (%d,%d) is %s, expected %s" % (n, px, py, got, want)
+                                 for n, px, py, want, got in seen if got != want)
+            time.sleep(0.5)
+
+    def check_login_shown(self, step, login, timeout=15):
+        x, y, w, h = login["rect"]
+        problem = self.wait_for_pixels(step, [("green band", x + 10, y + 30, LOGIN_BAND),
+                                              ("white face", x + 10, y + 200, (255, 255, 255))], timeout)
+        if problem:
+            raise TourFailed("%s: the held login window is not drawn: %s" % (step, problem))
+        self.checks.append("%s: the held login window is drawn" % step)
+
     def check_pane_shows_client(self, step, k, expect_instance=None, timeout=15):
         """Waits until pane k shows its hosted stand-in's own pixels on the screen; the shot's path."""
         state = self.probe()
@@ -154,29 +187,12 @@ class Tour:
                   ("side bar", x + 4, y + h // 2, SIDE_BAR),
                   ("content background", x + w - 60, y + 60, BACKGROUND),
                   ("instance band", x + (54 + w) // 2, y + h - BAND_HEIGHT // 2, colour)]
-        deadline = time.monotonic() + timeout
-        scratch = os.path.join(self.out, ".check.png")
-        while True:
-            self.grab(scratch)
-            sw, sh, raw = self.pixels(scratch)
-            seen = []
-            for name, px, py, want in probes:
-                got = None
-                if 0 <= px < sw and 0 <= py < sh:
-                    i = (py * sw + px) * 3
-                    got = tuple(raw[i:i + 3])
-                seen.append((name, px, py, want, got))
-            if all(got == want for _, _, _, want, got in seen):
-                os.remove(scratch)
-                self.checks.append("%s: pane %d shows stand-in instance %d drawn (colour %02X%02X%02X)"
-                                   % ((step, k, instance) + colour))
-                return instance
-            if time.monotonic() > deadline:
-                os.replace(scratch, os.path.join(self.out, "failed-%s.png" % step))
-                detail = "; ".join("%s at (%d,%d) is %s, expected %s" % (n, px, py, got, want)
-                                   for n, px, py, want, got in seen if got != want)
-                raise TourFailed("%s: pane %d does not show the stand-in's pixels: %s" % (step, k, detail))
-            time.sleep(0.5)
+        problem = self.wait_for_pixels(step, probes, timeout)
+        if problem:
+            raise TourFailed("%s: pane %d does not show the stand-in's pixels: %s" % (step, k, problem))
+        self.checks.append("%s: pane %d shows stand-in instance %d drawn (colour %02X%02X%02X)"
+                           % ((step, k, instance) + colour))
+        return instance
 
     # ---- the steps ----
     def tab(self, state, tag):
@@ -263,10 +279,13 @@ class Tour:
                            "(the update check reached the demo server)")
         time.sleep(1.0)
         empty_shot = self.screenshot("empty")
+        # Where the main window is, for tools/docs_pictures.sh to cut it out.
+        with open(os.path.join(self.out, "window.json"), "w") as f:
+            json.dump({"rect": state["main"]["rect"]}, f)
 
         # 3. The login window held inside while the user logs in.
         login = self.add_client(0)
-        time.sleep(1.0)
+        self.check_login_shown("login-held", login)
         self.screenshot("login-held")
 
         # 4. Logged in: the client's main window hosted in pane 1.
@@ -317,7 +336,7 @@ class Tour:
                 continue
         else:
             raise TourFailed("the tray menu did not open")
-        time.sleep(0.5)
+        self.check_pane_shows_client("tray-menu", 1, expect_instance=1)
         self.screenshot("tray-menu")
         # A click elsewhere closes the menu (keyboard input does not reach it under Wine).
         main = self.probe()["main"]["rect"]
@@ -374,7 +393,7 @@ def main():
 
     os.makedirs(args.out, exist_ok=True)
     for old in os.listdir(args.out):
-        if old.endswith(".png"):
+        if old.endswith(".png") or old == "failed-state.json":
             os.remove(os.path.join(args.out, old))
     tour = Tour(args.root, args.demo, args.out, display)
     status = 0
