@@ -199,7 +199,8 @@ class Tour:
                   ("instance band", x + (54 + w) // 2, y + h - BAND_HEIGHT // 2, colour)]
         problem = self.wait_for_pixels(step, probes, timeout)
         if problem and not required:
-            self.notes.append("%s: pane %d not drawn (seen under Wine 10 while our popup menu is open): %s"
+            self.notes.append("%s: pane %d not drawn (Wine 10 does not always show a hosted window again after our"
+                              " window was minimised or while our popup menu is open): %s"
                               % (step, k, problem))
             return instance
         if problem:
@@ -372,7 +373,7 @@ class Tour:
             time.sleep(0.1)
             self.xdotool("keyup", "Alt_L")
         self.wait_for("the window back after Alt+A", lambda s: s["main"]["visible"], 10)
-        self.check_pane_shows_client("after-alt-a", 1, expect_instance=1)
+        self.check_pane_shows_client("after-alt-a", 1, expect_instance=1, required=False)
         self.screenshot("after-alt-a")
         return empty_shot
 
