@@ -1,7 +1,17 @@
 #!/usr/bin/env bash
 # Installs everything the build and the tests need on a Debian 12 machine.
 # Run as root. Safe to run again: finished steps are skipped quickly.
+#   tools/setup.sh          everything (the builds of both architectures and the test suite)
+#   tools/setup.sh --demo   only what tools/demo.sh needs: the x86_64 cross compiler and its
+#                           libpng, nginx, the tour's X tools and debootstrap (no Wine on this
+#                           machine: the demo's Wine lives in its own Debian 13 root)
 set -euo pipefail
+for_demo=0
+case "${1:-}" in
+  --demo) for_demo=1 ;;
+  "") ;;
+  *) echo "usage: $0 [--demo]" >&2; exit 2 ;;
+esac
 
 # Dependencies are cross-built for both targets: i686 is the shipped program; x86_64 is the
 # build the tests run when the machine cannot execute 32-bit code (see tools/testbed.sh).
@@ -25,7 +35,16 @@ PACKAGES=(
   googletest
   python3 nginx-light liblnk-utils
   nsis osslsigncode openssl
+  debootstrap
 )
+if [ "$for_demo" = 1 ]; then
+  ARCHS=(x86_64)
+  PACKAGES=(
+    g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-x86-64-dev
+    libz-mingw-w64-dev dpkg-dev cmake make
+    xdotool imagemagick python3 nginx-light debootstrap
+  )
+fi
 
 missing_packages() {
   local p
@@ -38,7 +57,7 @@ missing_packages() {
 SRC_LIST=/etc/apt/sources.list.d/tandrel-deb-src.sources
 ensure_sources() {
   local changed=0
-  if [[ " $(dpkg --print-foreign-architectures | tr '\n' ' ') " != *" i386 "* ]]; then
+  if [ "$for_demo" = 0 ] && [[ " $(dpkg --print-foreign-architectures | tr '\n' ' ') " != *" i386 "* ]]; then
     step "adding the i386 architecture"
     dpkg --add-architecture i386 || die "dpkg --add-architecture i386 failed"
     changed=1
@@ -61,8 +80,9 @@ apt_update() {
   step "apt-get update"
   # Third-party lists on some machines are unreachable; Debian's own must work.
   apt-get update -q >/var/tmp/tandrel-apt-update.log 2>&1 || true
-  local policy
-  policy=$(apt-cache policy wine32:i386 2>/dev/null || true)
+  local policy probe=wine32:i386
+  [ "$for_demo" = 0 ] || probe=debootstrap
+  policy=$(apt-cache policy "$probe" 2>/dev/null || true)
   [[ "$policy" == *"Candidate: "[0-9]* ]] \
     || { cat /var/tmp/tandrel-apt-update.log >&2; die "apt-get update did not make Debian's packages available"; }
 }
@@ -82,7 +102,7 @@ elif [ "$changed" = 1 ]; then
 fi
 
 # Chinese file names under Wine need the glibc locale, not only LC_ALL.
-if [[ " $(locale -a 2>/dev/null | tr '\n' ' ') " != *" zh_CN.utf8 "* ]]; then
+if [ "$for_demo" = 0 ] && [[ " $(locale -a 2>/dev/null | tr '\n' ' ') " != *" zh_CN.utf8 "* ]]; then
   step "generating the zh_CN.UTF-8 locale"
   sed -i 's/^# *\(zh_CN.UTF-8 UTF-8\)/\1/' /etc/locale.gen
   grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' >> /etc/locale.gen
@@ -123,7 +143,7 @@ for arch in "${ARCHS[@]}"; do
     ) || { tail -40 "$WORK/libpng-$arch.log" >&2; die "libpng cross-build for $arch failed (log: $WORK/libpng-$arch.log)"; }
     touch "$prefix/.libpng-done"
   fi
-  if [ ! -f "$prefix/.googletest-done" ]; then
+  if [ "$for_demo" = 0 ] && [ ! -f "$prefix/.googletest-done" ]; then
     step "cross-building GoogleTest for $arch"
     rm -rf "$WORK/googletest-$arch"
     ( cmake -S /usr/src/googletest -B "$WORK/googletest-$arch" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
