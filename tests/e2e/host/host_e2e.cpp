@@ -214,6 +214,7 @@ bool TandrelRun::Start(const Options& options) {
   // The program and what ships beside it (the skin library and its skin).
   support::ProgramFiles shipped;
   shipped.everythingShipped = true;
+  shipped.exe = options.programExe;
   const std::string exe = support::InstallProgram(dir_.path(), shipped);
   if (exe.empty()) {
     failure = "could not copy what is in " + support::BinDir();

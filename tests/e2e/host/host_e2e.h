@@ -46,6 +46,7 @@ class TandrelRun {
     bool installClient = true;
     Route route = Route::kToClient;
     std::string routeBytes;      // with Route::kCustom
+    std::string programExe;      // the tandrel.exe to copy; empty: the one the build ships
   };
 
   TandrelRun() = default;
