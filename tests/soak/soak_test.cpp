@@ -59,14 +59,93 @@ int ThreadCount(DWORD pid) {
   return n;
 }
 
-int HandleCount(HANDLE process) {
+// The system's handle table, counted for one process (Wine answers GetProcessHandleCount for
+// another process with 0; its handle table is what it does keep).
+int HandleCountFromSystemTable(DWORD pid, std::map<int, int>* byType = nullptr) {
+  struct Entry {
+    ULONG ownerPid;
+    BYTE objectType;
+    BYTE flags;
+    USHORT value;
+    PVOID object;
+    ULONG access;
+  };
+  using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  constexpr ULONG kSystemHandleInformation = 16;
+  constexpr LONG kLengthMismatch = static_cast<LONG>(0xC0000004);
+  const auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return -1;
+  std::vector<BYTE> buffer(1 << 16);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    ULONG needed = 0;
+    const LONG status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status == kLengthMismatch) {
+      buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+      continue;
+    }
+    if (status < 0) return -1;
+    const ULONG count = *reinterpret_cast<const ULONG*>(buffer.data());
+    const Entry* entries = reinterpret_cast<const Entry*>(buffer.data() + sizeof(ULONG_PTR));
+    int n = 0;
+    for (ULONG i = 0; i < count && sizeof(ULONG_PTR) + (i + 1) * sizeof(Entry) <= buffer.size(); ++i) {
+      if (entries[i].ownerPid != pid) continue;
+      ++n;
+      if (byType) ++(*byType)[entries[i].objectType];
+    }
+    return n;
+  }
+  return -1;
+}
+
+// Which object type numbers the system table uses for kinds this process can make: names the
+// types of a handle figure that did not come back.
+std::string HandleTypeLegend() {
+  struct Kind {
+    const char* name;
+    HANDLE handle;
+  };
+  std::vector<Kind> kinds = {
+      {"event", CreateEventA(nullptr, TRUE, FALSE, nullptr)},
+      {"process", OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, GetCurrentProcessId())},
+      {"thread", OpenThread(THREAD_QUERY_LIMITED_INFORMATION, FALSE, GetCurrentThreadId())},
+      {"mutex", CreateMutexA(nullptr, FALSE, nullptr)},
+      {"semaphore", CreateSemaphoreA(nullptr, 0, 1, nullptr)},
+      {"timer", CreateWaitableTimerA(nullptr, FALSE, nullptr)},
+      {"file", CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)},
+  };
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_READ, &key) == ERROR_SUCCESS) kinds.push_back({"key", key});
+  std::map<int, int> before;
+  const int count = HandleCountFromSystemTable(GetCurrentProcessId(), &before);
+  std::string legend;
+  for (Kind& kind : kinds) {
+    std::map<int, int> with;
+    HANDLE extra = nullptr;
+    DuplicateHandle(GetCurrentProcess(), kind.handle, GetCurrentProcess(), &extra, 0, FALSE, DUPLICATE_SAME_ACCESS);
+    HandleCountFromSystemTable(GetCurrentProcessId(), &with);
+    for (const auto& entry : with) {
+      if (entry.second > before[entry.first]) legend += " type" + std::to_string(entry.first) + "=" + kind.name;
+    }
+    if (extra) CloseHandle(extra);
+  }
+  for (Kind& kind : kinds) {
+    if (kind.handle && kind.handle != INVALID_HANDLE_VALUE && std::string(kind.name) != "key") CloseHandle(kind.handle);
+  }
+  if (key) RegCloseKey(key);
+  return count < 0 ? std::string() : legend;
+}
+
+int HandleCount(HANDLE process, DWORD pid, std::map<int, int>* byType) {
   DWORD n = 0;
-  return GetProcessHandleCount(process, &n) ? static_cast<int>(n) : -1;
+  if (GetProcessHandleCount(process, &n) && n > 0) return static_cast<int>(n);
+  return HandleCountFromSystemTable(pid, byType);
 }
 
 struct Resources {
   int threads = -1, handles = -1;
   long gdi = -1;
+  std::map<int, int> handleTypes;  // object type number -> handles, where the system table tells
   bool operator==(const Resources& o) const { return threads == o.threads && handles == o.handles && gdi == o.gdi; }
   // Back where it began: no thread or handle more (Wine's own helper threads come and go, a
   // leak only adds), and exactly the GDI objects the owners held then.
@@ -75,6 +154,11 @@ struct Resources {
   }
   std::string Text() const {
     return std::to_string(threads) + "/" + std::to_string(handles) + "/" + std::to_string(gdi);
+  }
+  std::string TypesText() const {
+    std::string text;
+    for (const auto& entry : handleTypes) text += " type" + std::to_string(entry.first) + ":" + std::to_string(entry.second);
+    return text;
   }
 };
 
@@ -219,7 +303,7 @@ bool Soak::Answers(DWORD* ms) {
 Resources Soak::Measure() {
   Resources r;
   r.threads = ThreadCount(run_.Pid());
-  r.handles = HandleCount(run_.Process());
+  r.handles = HandleCount(run_.Process(), run_.Pid(), &r.handleTypes);
   DWORD_PTR held = 0;
   if (gdiQuery_ != 0 &&
       SendMessageTimeoutA(run_.Main(), gdiQuery_, 0, 0, SMTO_ABORTIFHUNG, kAnswerLimitMs, &held) != 0) {
@@ -431,7 +515,8 @@ void Soak::Run() {
   if (!emptied) Violation("the tabs did not come back to the add tab alone once every client had gone");
   Resources end;
   support::WaitFor([&] { return (end = Measure()).BackTo(start); }, 20000, 500);
-  if (!end.BackTo(start)) Violation("threads/handles/GDI objects " + start.Text() + " at the start, " + end.Text() + " at the end");
+  if (!end.BackTo(start)) Violation("threads/handles/GDI objects " + start.Text() + " at the start, " + end.Text() + " at the end; handles by type:" + start.TypesText() + " ->" +
+              end.TypesText() + " (" + HandleTypeLegend() + " )");
 
   // The exit, chosen while a hosted client hangs: seen at once, and the process ends once
   // that client answers, with every client alive.
