@@ -19,9 +19,11 @@ enum class ExitReason {
 const char* ExitReasonName(ExitReason reason);
 int ExitCodeOf(ExitReason reason);
 
-// Logs the reason, stops adoption and hands every hosted client window back to the desktop,
-// removes the tray icon and the input hooks, runs lastStep (the forced update starts the
-// updater there, once the windows are free), and ends the process with the reason's exit code.
+// Logs the reason; at once hides every window of ours, removes the input hooks and the tray
+// icon and frees the single-instance name; stops adoption and starts handing every client
+// window we hold back to the desktop; runs lastStep (the forced update starts the updater
+// there); and ends the process with the reason's exit code once every window is back (or its
+// client has stayed hung past the give-up time). Nothing here waits for a client itself.
 [[noreturn]] void EndProgram(ExitReason reason, const std::function<void()>& lastStep = nullptr);
 
 }  // namespace app

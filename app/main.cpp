@@ -7,6 +7,7 @@
 #include "update/install_recovery.h"
 #include "util/log.h"
 #include "util/program_directory.h"
+#include "util/unique_resource.h"
 
 namespace {
 constexpr char kLogFileName[] = "tandrel.log";  // in %LOCALAPPDATA%\Tandrel
@@ -26,6 +27,19 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   f.mainWindow.onSessionEnded = [] { OnNormalEnd(); };
   f.mainWindow.onDestroyed = [] { PostQuitMessage(0); };
   LoadMainWindow();
+#ifdef TANDREL_ANSWERS_GDI_COUNT
+  // Test builds: how many GDI objects our owners hold now, for a soak that watches from outside.
+  const UINT gdiCountQuery = RegisterWindowMessageA("TandrelGdiObjectsHeld");
+  f.mainWindow.onMessage = [previous = f.mainWindow.onMessage, gdiCountQuery](UINT message, WPARAM w, LPARAM l,
+                                                                             LRESULT& result) {
+    if (gdiCountQuery != 0 && message == gdiCountQuery) {
+      const util::GdiObjectCounts counts = util::CountedGdiObjects();
+      result = static_cast<LRESULT>(counts.taken - counts.gone);
+      return true;
+    }
+    return previous && previous(message, w, l, result);
+  };
+#endif
 
   MSG msg;
   BOOL got = FALSE;

@@ -94,7 +94,7 @@ void RunUpdateStep() {
     // A missing updater is noticed in the log only: the program ends either way.
     update::WriteUpdater(directory);
     MessageBoxA(f.mainWindow.Handle(), kForcedUpdateNotice, kNoticeTitle, MB_OK | MB_ICONINFORMATION | MB_TASKMODAL);
-    // The updater starts last, once our hosted windows are back on the desktop.
+    // The updater starts last, after our windows have gone and the hand-back has begun.
     EndProgram(ExitReason::kForcedUpdate, [directory] { update::StartUpdater(directory); });
   }
 

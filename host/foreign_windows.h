@@ -58,6 +58,9 @@ class ForeignWindows {
   virtual HWND FindWindowByHandleOrTitle(const Text& text) = 0;
   virtual HWND ActivateWindow(HWND window) = 0;
   virtual bool IsHung(HWND window) = 0;
+  // True when the window's thread handles a message within timeoutMs (WM_NULL sent with
+  // SMTO_ABORTIFHUNG: a window the system counts as hung fails at once).
+  virtual bool Answers(HWND window, DWORD timeoutMs) = 0;
   // AttachThreadInput(from, to, attach).
   virtual bool AttachInput(DWORD fromThread, DWORD toThread, bool attach) = 0;
   // The avatar image of a client window (BMP bytes), or empty.

@@ -1,4 +1,4 @@
-// Hand-back of hosted client windows before the program ends its own process.
+// The client windows we hold go back to the desktop before the program ends its own process.
 // Ending our process would otherwise destroy those windows under their running clients.
 #include "host/client_windows.h"
 #include "host/instance_host.h"
@@ -14,7 +14,7 @@ void InstanceHost::ReturnToDesktop(HWND window) {
   util::LogInfo("released: window %ld back to the desktop", static_cast<long>(HandleValue(window)));
 }
 
-void InstanceHost::ReleaseHostedWindows() {
+std::shared_ptr<HandBack> InstanceHost::StartHandBack(const HandBackTimings& timings) {
   // No cycle may take a released window in again before our process is gone.
   StopAdoption();
   const HostSnapshot s = model_.Snapshot();
@@ -22,7 +22,8 @@ void InstanceHost::ReleaseHostedWindows() {
   // An adoption cut short by the stop may have put its window into a pane already.
   if (s.adoptingWindow != nullptr) held.push_back(s.adoptingWindow);
   if (s.loginWindow != nullptr) held.push_back(s.loginWindow);
-  for (HWND window : held) ReturnToDesktop(window);
+  util::LogInfo("hand-back: %u window(s) go back to the desktop", static_cast<unsigned>(held.size()));
+  return HandBack::Start(windows_, held, timings);
 }
 
 }  // namespace host

@@ -7,10 +7,12 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "host/client_windows.h"
 #include "host/foreign_windows.h"
+#include "host/hand_back.h"
 #include "host/host_view.h"
 #include "host/instance_model.h"
 #include "host/monitor.h"
@@ -59,9 +61,11 @@ class InstanceHost {
   void RunCycle();
   // No cycle starts any more; one under way is waited for.
   void StopAdoption();
-  // Stops adoption, then hands every hosted window and the held login window back to the
-  // desktop (top-level, enabled, shown). Called on every path on which the program ends itself.
-  void ReleaseHostedWindows();
+  // Stops adoption, then starts handing every hosted window, the one being adopted and the
+  // held login window back to the desktop (top-level, enabled, shown), each on a helper
+  // thread once its client answers; returns at once. Every path on which the program ends
+  // itself waits for the result before its process goes.
+  std::shared_ptr<HandBack> StartHandBack(const HandBackTimings& timings = HandBackTimings());
   // The normal end: the model's lists go.
   void ForgetInstances();
 

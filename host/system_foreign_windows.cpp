@@ -272,6 +272,11 @@ HWND SystemForeignWindows::ActivateWindow(HWND window) {
 
 bool SystemForeignWindows::IsHung(HWND window) { return IsHungAppWindow(window) != FALSE; }
 
+bool SystemForeignWindows::Answers(HWND window, DWORD timeoutMs) {
+  DWORD_PTR result = 0;
+  return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_NORMAL, timeoutMs, &result) != 0;
+}
+
 bool SystemForeignWindows::AttachInput(DWORD fromThread, DWORD toThread, bool attach) {
   if (AttachThreadInput(fromThread, toThread, attach ? TRUE : FALSE)) return true;
   util::LogLastError("AttachThreadInput");

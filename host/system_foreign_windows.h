@@ -39,6 +39,7 @@ class SystemForeignWindows final : public ForeignWindows {
   HWND FindWindowByHandleOrTitle(const Text& text) override;
   HWND ActivateWindow(HWND window) override;
   bool IsHung(HWND window) override;
+  bool Answers(HWND window, DWORD timeoutMs) override;
   bool AttachInput(DWORD fromThread, DWORD toThread, bool attach) override;
   Bytes CaptureAvatar(HWND window) override;
   void TrimWorkingSet() override;

@@ -10,7 +10,7 @@ namespace {
 
 constexpr char kFallbackName[] = "你懒得输入，我就写死，略略";
 
-// Never closed: the name must exist exactly as long as this process runs.
+// Kept open while the program runs; closed only on the way out.
 HANDLE instanceEvent = nullptr;
 
 }  // namespace
@@ -41,6 +41,12 @@ bool ClaimSingleInstance(const Text& name) {
   }
   instanceEvent = event;
   return true;
+}
+
+void ReleaseSingleInstance() {
+  if (instanceEvent == nullptr) return;
+  if (!CloseHandle(instanceEvent)) LogLastError("CloseHandle(instance event)");
+  instanceEvent = nullptr;
 }
 
 }  // namespace util

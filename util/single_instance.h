@@ -15,4 +15,8 @@ Text InstanceEventName(const Text& name);
 // event is unnamed and every copy passes.
 bool ClaimSingleInstance(const Text& name);
 
+// Closes the claimed event before the process ends: on the way out, a new copy must be
+// able to start while this one still waits for its last duties. Nothing when none is held.
+void ReleaseSingleInstance();
+
 }  // namespace util

@@ -197,6 +197,11 @@ HWND FakeForeignWindows::ActivateWindow(HWND window) {
 
 bool FakeForeignWindows::IsHung(HWND window) { return Window(window).hung; }
 
+bool FakeForeignWindows::Answers(HWND window, DWORD) {
+  const FakeWindow w = Window(window);
+  return w.exists && !w.hung;
+}
+
 bool FakeForeignWindows::AttachInput(DWORD fromThread, DWORD toThread, bool attach) {
   Record(std::string(attach ? "Attach " : "Detach ") + std::to_string(fromThread) + " " + std::to_string(toThread));
   return true;

@@ -73,6 +73,7 @@ class FakeForeignWindows final : public host::ForeignWindows {
   HWND FindWindowByHandleOrTitle(const Text& text) override;
   HWND ActivateWindow(HWND window) override;
   bool IsHung(HWND window) override;
+  bool Answers(HWND window, DWORD timeoutMs) override;
   bool AttachInput(DWORD fromThread, DWORD toThread, bool attach) override;
   Bytes CaptureAvatar(HWND window) override;
   void TrimWorkingSet() override;

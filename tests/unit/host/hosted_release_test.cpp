@@ -80,7 +80,7 @@ TEST(HostedRelease, HostedAndLoginWindowsGoBackToTheDesktopAndTheirClientsRun) {
   EXPECT_TRUE(embedded);
   EXPECT_EQ(instanceHost.Snapshot().loginWindow, login);
 
-  instanceHost.ReleaseHostedWindows();
+  ASSERT_TRUE(instanceHost.StartHandBack()->WaitForAll(10000));
   launch.join();  // the stop ends the launch's wait for the login window to go
   EXPECT_TRUE(support::WaitFor([&] { return IsBackOnDesktop(hosted); }, 5000));
   EXPECT_TRUE(support::WaitFor([&] { return IsBackOnDesktop(login); }, 5000));
@@ -95,6 +95,51 @@ TEST(HostedRelease, HostedAndLoginWindowsGoBackToTheDesktopAndTheirClientsRun) {
   // The clients saw a change of parent and nothing else (no close).
   EXPECT_TRUE(standin::WaitForLog(hostedClient, first.pid(), "parent", {"main", "0"}, 3000));
   EXPECT_TRUE(standin::FindLog(hostedClient, first.pid(), "close").empty());
+}
+
+// A hosted client that stops handling messages: the hand-back returns to its caller at once,
+// leaves the window in our pane while the client is hung (moving it would wait for the
+// client), and hands it back as soon as the client answers again.
+TEST(HostedRelease, AHungClientsWindowGoesBackOnceItAnswersWithoutHoldingTheCaller) {
+  support::TempDir dir;
+  standin::Installation client = standin::Install(dir.path(), "start main\nhang main+1500 6000\n");
+  ASSERT_TRUE(client);
+  standin::RunningClient running = standin::Start(client);
+  ASSERT_TRUE(standin::WaitForLog(client, running.pid(), "shown", {"main"}, 10000));
+  HWND w = standin::WindowFromLog(client, running.pid(), "main");
+  ASSERT_NE(w, nullptr);
+
+  HWND pane = MakePane(), main = MakePane();
+  ShowWindow(pane, SW_SHOWNA);  // the pane visible, so the adoption does not wait for it
+  host::SystemForeignWindows windows;
+  TwoWindowView view(main, pane);
+  host::HostSettings settings;
+  settings.routeFilePath = dir.path() + "\\route.dat";
+  settings.timings.visibilityLimitMs = 1000;
+  settings.timings.avatarDelayMs = 0;
+  host::InstanceHost instanceHost(windows, view, settings);
+  instanceHost.RunCycle();
+  ASSERT_EQ(instanceHost.Snapshot().hostedWindows, std::vector<HWND>{w});
+  ASSERT_EQ(GetAncestor(w, GA_PARENT), pane);
+  ASSERT_TRUE(standin::WaitForLog(client, running.pid(), "hang", {}, 10000));
+
+  std::shared_ptr<host::HandBack> handBack = instanceHost.StartHandBack();
+  // Returned while the client is still hung, with its window still ours.
+  EXPECT_TRUE(standin::FindLog(client, running.pid(), "resumed").empty()) << "the start waited for the client";
+  EXPECT_EQ(handBack->StateOf(w), host::HandBackState::kPending);
+  EXPECT_EQ(GetAncestor(w, GA_PARENT), pane);
+  EXPECT_FALSE(handBack->WaitForAll(1000));
+  EXPECT_TRUE(standin::FindLog(client, running.pid(), "resumed").empty());
+
+  ASSERT_TRUE(handBack->WaitForAll(20000));
+  EXPECT_EQ(handBack->StateOf(w), host::HandBackState::kHandedBack);
+  EXPECT_FALSE(standin::FindLog(client, running.pid(), "resumed").empty());
+  EXPECT_TRUE(support::WaitFor([&] { return IsBackOnDesktop(w); }, 5000));
+  DestroyWindow(pane);
+  DestroyWindow(main);
+  support::PumpMessagesFor(200);
+  EXPECT_TRUE(IsWindow(w));
+  EXPECT_TRUE(running.Running());
 }
 
 }  // namespace

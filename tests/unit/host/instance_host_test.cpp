@@ -390,7 +390,10 @@ TEST_F(InstanceHostTest, ReleaseDuringAnAdoptionHandsTheWindowBeingAdoptedBack) 
   ASSERT_TRUE(support::WaitFor([&] { return windows_.Window(w).parent == view_.Pane(1); }, 3000));
   windows_.Change(w, [](fakes::FakeWindow& f) { f.enabled = false; });
 
-  host_->ReleaseHostedWindows();
+  host::HandBackTimings fast;
+  fast.probePauseMs = 5;
+  fast.giveUpMs = 2000;
+  ASSERT_TRUE(host_->StartHandBack(fast)->WaitForAll(3000));
   // Handed back by the release itself, before the adoption has had its turn.
   const fakes::FakeWindow released = windows_.Window(w);
   EXPECT_EQ(released.parent, nullptr);

@@ -76,6 +76,12 @@ TEST(SingleInstance, ClaimFailsWhileAnotherHoldsTheEventAndThenHoldsIt) {
   EXPECT_FALSE(util::UniqueHandle(OpenEventA(SYNCHRONIZE, FALSE, eventName.c_str())));
   EXPECT_TRUE(util::ClaimSingleInstance(name));
   EXPECT_TRUE(util::UniqueHandle(OpenEventA(SYNCHRONIZE, FALSE, eventName.c_str())));
+  // Released on the way out: the name is free at once for a new copy; a second release is harmless.
+  util::ReleaseSingleInstance();
+  EXPECT_FALSE(util::UniqueHandle(OpenEventA(SYNCHRONIZE, FALSE, eventName.c_str())));
+  util::ReleaseSingleInstance();
+  EXPECT_TRUE(util::ClaimSingleInstance(name));
+  util::ReleaseSingleInstance();
 }
 
 // Two copies released at the same instant, twenty times over: exactly one holds the name
