@@ -43,7 +43,6 @@ Text SignedManifest(const Text& host, const Bytes& manifest, const http::Deadlin
   }
   return util::Utf8ToGbk(manifest);
 }
-}
 
 }  // namespace
 
