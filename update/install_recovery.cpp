@@ -23,18 +23,12 @@ constexpr std::size_t kMaxSearchEntries = 10000;
 
 Text Join(const Text& directory, const Text& name) { return directory + "\\" + name; }
 
-bool IsFile(const Text& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool IsFile(const Text& path) { return util::IsRegularFile(path); }
 
 std::int64_t FileSize(const Text& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
-    util::LogLastError("GetFileAttributesExA");
-    return -1;
-  }
-  return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  const std::int64_t size = util::FileSizeOf(path);
+  if (size < 0) util::LogLastError("GetFileAttributesExA");
+  return size;
 }
 
 FoundFiles Look(const Text& directory, const Text& target) {

@@ -18,19 +18,10 @@ constexpr int kMoveAttempts = 10;
 
 Text Join(const Text& directory, const Text& name) { return directory + "\\" + name; }
 
-bool IsFile(const Text& path) {
-  const DWORD attributes = ::GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
+bool IsFile(const Text& path) { return util::IsRegularFile(path); }
 
 // The size of a file, or -1 when it is missing or cannot be looked at.
-std::int64_t FileSize(const Text& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data) ||
-      (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-    return -1;
-  return static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-}
+std::int64_t FileSize(const Text& path) { return util::FileSizeOf(path); }
 
 // A copy of the old file, on disk before the download may take its name.
 bool CopyAside(const Text& target, const Text& backup) {

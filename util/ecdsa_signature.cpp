@@ -5,30 +5,14 @@
 
 #include <cstring>
 
+#include "util/bcrypt_handles.h"
 #include "util/log.h"
-#include "util/unique_resource.h"
 
 namespace util {
 namespace {
 
 // Not every MinGW header set defines it.
 constexpr NTSTATUS kStatusInvalidSignature = static_cast<NTSTATUS>(0xC000A000L);
-
-struct AlgorithmTraits {
-  using Handle = BCRYPT_ALG_HANDLE;
-  static Handle Empty() noexcept { return nullptr; }
-  static bool IsEmpty(Handle h) noexcept { return h == nullptr; }
-  static void Close(Handle h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
-};
-using UniqueAlgorithm = UniqueResource<AlgorithmTraits>;
-
-struct KeyTraits {
-  using Handle = BCRYPT_KEY_HANDLE;
-  static Handle Empty() noexcept { return nullptr; }
-  static bool IsEmpty(Handle h) noexcept { return h == nullptr; }
-  static void Close(Handle h) noexcept { ::BCryptDestroyKey(h); }
-};
-using UniqueKey = UniqueResource<KeyTraits>;
 
 }  // namespace
 

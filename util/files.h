@@ -1,6 +1,7 @@
 #pragma once
 // Whole files by GBK path. A stored file is replaced whole or not at all.
 #include <cstddef>
+#include <cstdint>
 
 #include "util/text.h"
 
@@ -8,6 +9,12 @@ namespace util {
 
 // True when something (file or folder) exists at path.
 bool FileExists(const Text& path);
+
+// True when a file, not a folder, exists at path.
+bool IsRegularFile(const Text& path);
+
+// The size of the file at path, or -1 when it is missing, a folder or cannot be looked at.
+std::int64_t FileSizeOf(const Text& path);
 
 // The whole file into out. False, with out empty, when the file is missing, cannot be read or
 // holds more than maxBytes; an empty file gives true and an empty out.

@@ -5,27 +5,11 @@
 
 #include <vector>
 
+#include "util/bcrypt_handles.h"
 #include "util/log.h"
-#include "util/unique_resource.h"
 
 namespace util {
 namespace {
-
-struct AlgorithmTraits {
-  using Handle = BCRYPT_ALG_HANDLE;
-  static Handle Empty() noexcept { return nullptr; }
-  static bool IsEmpty(Handle h) noexcept { return h == nullptr; }
-  static void Close(Handle h) noexcept { ::BCryptCloseAlgorithmProvider(h, 0); }
-};
-using UniqueAlgorithm = UniqueResource<AlgorithmTraits>;
-
-struct HashTraits {
-  using Handle = BCRYPT_HASH_HANDLE;
-  static Handle Empty() noexcept { return nullptr; }
-  static bool IsEmpty(Handle h) noexcept { return h == nullptr; }
-  static void Close(Handle h) noexcept { ::BCryptDestroyHash(h); }
-};
-using UniqueHash = UniqueResource<HashTraits>;
 
 bool Succeeded(NTSTATUS status, const char* call) {
   if (status >= 0) return true;
