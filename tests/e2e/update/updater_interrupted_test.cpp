@@ -17,6 +17,7 @@
 #include "tests/support/test_support.h"
 #include "update/install_recovery.h"
 #include "update/manifest.h"
+#include "util/sha256.h"
 
 using namespace testing_update;
 
@@ -66,7 +67,9 @@ class InterruptedInstall : public ::testing::Test {
       if (!files[i].oldBytes.empty()) {
         ASSERT_TRUE(WriteBytes(root + "\\" + files[i].name, files[i].oldBytes));
       }
-      dueList += update::DueLine({files[i].name, "", server.Address("/f/" + std::to_string(i))});
+      const Bytes newBytes(files[i].newBytes.begin(), files[i].newBytes.end());
+      dueList += update::DueLine(
+          {files[i].name, "", server.Address("/f/" + std::to_string(i)), util::Sha256Hex(newBytes)});
     }
     ASSERT_TRUE(WriteBytes(root + "\\keep.dat", "not listed"));
     ASSERT_TRUE(WriteBytes(root + "\\Hgxcx.exe", updaterBytes));
