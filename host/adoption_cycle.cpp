@@ -73,6 +73,7 @@ void InstanceHost::Adopt(HWND w) {
   model_.SetLoginWindow(nullptr);
   model_.SetHintVisible(false);
   const int k = model_.RaiseHostedCount();
+  util::LogInfo("adopting: window %ld into pane %d", static_cast<long>(HandleValue(w)), k);
 
   // Recorded before it goes into the pane, so that a release at any point finds it.
   model_.SetAdoptingWindow(w);

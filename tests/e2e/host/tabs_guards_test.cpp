@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/host/host_e2e.h"
+#include "tests/support/program_log.h"
 
 namespace {
 
@@ -115,11 +116,24 @@ TEST(TabsAndGuards, AddTabWhileTheSixthIsBeingAdoptedLaunchesNothing) {
 
   // The sixth stops handling messages as soon as its main window shows: the adoption then
   // waits in the reparenting with six counted and five windows in the list.
+  const std::string since = support::LogTimestampNow();
   standin::WriteScript(run.Client(), std::string(hosttest::kClientPlace) + "start main\nhang 0 6000\n");
   support::Process sixth = support::StartProcess(run.Client().exePath);
   ASSERT_TRUE(sixth);
   ASSERT_TRUE(standin::WaitForLog(run.Client(), sixth.id, "hang", {}, 10000));
-  support::PumpMessagesFor(1000);  // a few cycles: the monitor has found it
+  HWND w6 = hosttest::ClientMainWindow(run.Client(), sixth.id);
+  ASSERT_NE(w6, nullptr);
+  // On a busy machine the monitor may take a while to find it: wait for its word.
+  const std::string adopting =
+      "adopting: window " + std::to_string(static_cast<long>(reinterpret_cast<intptr_t>(w6))) + " into pane 6";
+  std::vector<support::ProgramLogLine> lines;
+  EXPECT_TRUE(support::WaitFor(
+      [&] {
+        lines = support::ProgramLogLines(run.Pid(), since);
+        return support::FindLogLine(lines, adopting) < lines.size();
+      },
+      10000))
+      << support::LogLinesText(lines);
   const size_t startsBefore = hosttest::StartedPids(run.Client()).size();
 
   const std::vector<HWND> tabs = run.Tabs();
@@ -133,8 +147,6 @@ TEST(TabsAndGuards, AddTabWhileTheSixthIsBeingAdoptedLaunchesNothing) {
   }
   EXPECT_TRUE(AllTabsEnabled(run, true));
 
-  HWND w6 = hosttest::ClientMainWindow(run.Client(), sixth.id);
-  ASSERT_NE(w6, nullptr);
   EXPECT_TRUE(run.WaitForHosted(w6, 6, 15000));
   support::PumpMessagesFor(1000);
   EXPECT_EQ(run.Tabs().size(), 6u) << "no add tab with six hosted";
