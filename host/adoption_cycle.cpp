@@ -60,7 +60,12 @@ void InstanceHost::RunCycle() {
   const HostSnapshot after = model_.Snapshot();
   std::vector<HWND> held = after.hostedWindows;
   if (Found(after.loginWindow) && windows_.Exists(after.loginWindow)) held.push_back(after.loginWindow);
-  KeepInputFromHungClients(held);
+  const DWORD now = GetTickCount();
+  if (held != lastHungScanWindows_ || now - lastHungScanTick_ >= settings_.timings.hungScanIntervalMs) {
+    KeepInputFromHungClients(held);
+    lastHungScanWindows_ = held;
+    lastHungScanTick_ = now;
+  }
 }
 
 void InstanceHost::Adopt(HWND w) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <vector>
 
 #include "host/client_windows.h"
 #include "host/foreign_windows.h"
@@ -33,6 +34,10 @@ struct HostTimings {
   int visibilityPollMs = 10;
   DWORD visibilityLimitMs = 5000;  // a window that never becomes visible must not stop the monitor
   int avatarDelayMs = 200;       // before the avatar is captured
+  // The hung-client check asks the system about every held window. The system counts a
+  // client as hung only after 5 s without an answer, so asking twice a second is enough;
+  // a change in the held windows is looked at in the next cycle.
+  DWORD hungScanIntervalMs = 500;
   int launchFirstWaitMs = 2000;  // after the client was started or found
   int loginPollMs = 200;
   DWORD loginWaitLimitMs = 60000;  // a client that logs in by itself shows no login window
@@ -110,6 +115,8 @@ class InstanceHost {
   bool trimmedOnce_ = false;
   bool changedSinceTrim_ = false;
   DWORD lastTrimTick_ = 0;
+  std::vector<HWND> lastHungScanWindows_;
+  DWORD lastHungScanTick_ = 0;
 };
 
 }  // namespace host
