@@ -29,7 +29,8 @@ bool StartProgram(const Text& applicationName, const Text& commandLine, unsigned
   Log(LogLevel::kDebug, "started process %lu: %s", created.dwProcessId,
       applicationName.empty() ? commandLine.c_str() : applicationName.c_str());
   // WAIT_FAILED also answers for a program without a message queue (a console program):
-  // nothing to wait for then.
+  // nothing to wait for then. (Wine 8 leaves one event handle open in our process per call,
+  // the started program's idle event; Windows does not. The soak allows for it.)
   if (WaitForInputIdle(process.get(), inputIdleWaitMs) == WAIT_FAILED) LogLastError("WaitForInputIdle");
   return true;
 }
