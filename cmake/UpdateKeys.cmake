@@ -7,7 +7,7 @@
 # (never committed: the folder ignores itself). The test copies of the program always embed
 # the development public key and the tests sign with its private half, whatever is set here.
 # Sets TANDREL_RELEASE_PUBLIC_KEY, TANDREL_PUBLISH_SIGNING_KEY (may be empty: publish then
-# writes no signature), TANDREL_TEST_PUBLIC_KEY, TANDREL_TEST_SIGNING_KEY_DER and
+# writes no signature), TANDREL_TEST_PUBLIC_KEY, TANDREL_TEST_SIGNING_KEY (PEM), TANDREL_TEST_SIGNING_KEY_DER and
 # TANDREL_TEST_OTHER_KEY_DER, and OPENSSL_EXECUTABLE.
 set(UPDATE_PUBLIC_KEY "" CACHE FILEPATH "PEM public key the program checks the manifest's signature with")
 set(UPDATE_SIGNING_KEY "" CACHE FILEPATH "PEM private key the publish target signs the manifest with")
@@ -53,6 +53,7 @@ foreach(pair "${_dev_private}|development-signing-key.der" "${_other_private}|un
   endif()
 endforeach()
 set(TANDREL_TEST_PUBLIC_KEY "${_dev_public}")
+set(TANDREL_TEST_SIGNING_KEY "${_dev_private}")
 set(TANDREL_TEST_SIGNING_KEY_DER "${_keys}/development-signing-key.der")
 set(TANDREL_TEST_OTHER_KEY_DER "${_keys}/unknown-signing-key.der")
 

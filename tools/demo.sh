@@ -56,6 +56,7 @@ _testbed_write_reg 1920x1080 "$demo/prefix.reg"
 # Each stand-in instance in a colour of its own, away from the tab strip.
 cat >"$demo/standin.ini" <<'INI'
 position 700 100
+renew_size
 [1]
 colour E5533D
 [2]
@@ -70,8 +71,8 @@ colour 8E44AD
 colour 16A085
 INI
 
-# The update server on loopback: contact text, link address and a manifest with nothing due.
-# (Once manifests are signed, the demo's txgeng.sig is written beside txgeng.dat here.)
+# The update server on loopback: contact text, link address and a manifest with nothing due,
+# signed with the development key the demo's program trusts (the demo target writes them).
 nginx_dir="$demo/nginx"
 mkdir -p "$nginx_dir/logs" "$nginx_dir/tmp"
 cat >"$nginx_dir/nginx.conf" <<CONF
