@@ -24,6 +24,8 @@ echo "soak: $minutes minute(s), seed $seed, on the $TANDREL_TEST_ARCH build in $
 # TANDREL_SOAK_BED names another folder for the soak's Wine prefix, display and screenshots,
 # so that a soak can run beside the test suite of the same build.
 trap testbed_down EXIT
-testbed_up "${TANDREL_SOAK_BED:-$build_dir}"
+bed=${TANDREL_SOAK_BED:-$build_dir}
+mkdir -p "$bed"
+testbed_up "$bed"
 export TANDREL_SOAK_MINUTES=$minutes TANDREL_SOAK_SEED=$seed
 "$here/tools/wine-run.sh" "$build_dir/tests/bin/soak_test.exe" --gtest_color=no
