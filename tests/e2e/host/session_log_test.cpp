@@ -21,11 +21,6 @@ constexpr char kTencentDir[] = "C:\\Program Files (x86)\\Tencent";
 constexpr char kDefaultDir[] = "C:\\Program Files (x86)\\Tencent\\WeChat";
 constexpr char kDefaultPath[] = "C:\\Program Files (x86)\\Tencent\\WeChat\\WeChat.exe";
 
-// A handle as the log writes it: its 32-bit value in decimal.
-std::string HandleText(HWND window) {
-  return std::to_string(static_cast<long>(reinterpret_cast<intptr_t>(window)));
-}
-
 HWND VisibleMenuOf(DWORD pid) {
   HWND menu = shell_test::FindWindowOf(pid, "#32768", nullptr);
   return menu && IsWindowVisible(menu) ? menu : nullptr;
@@ -118,9 +113,9 @@ TEST(SessionLog, TheProcessLinesTellTheWholeSessionInOrder) {
       {"start: Tandrel ", ""},
       {"update check: ", ""},
       {"launch: starting ", std::string("launch: starting ") + kDefaultPath},
-      {"launch: login window ", "launch: login window " + HandleText(login) + " held in the main window"},
-      {"adopted: window ", "adopted: window " + HandleText(main) + " into pane 1"},
-      {"removed: instance ", "removed: instance 1 (window " + HandleText(main) + " gone), 0 hosted"},
+      {"launch: login window ", "launch: login window " + support::LogHandleText(login) + " held in the main window"},
+      {"adopted: window ", "adopted: window " + support::LogHandleText(main) + " into pane 1"},
+      {"removed: instance ", "removed: instance 1 (window " + support::LogHandleText(main) + " gone), 0 hosted"},
       {"ending: ", "ending: the user chose exit (exit code 0)"},
   };
   std::vector<size_t> at;

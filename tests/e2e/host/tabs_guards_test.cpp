@@ -124,8 +124,7 @@ TEST(TabsAndGuards, AddTabWhileTheSixthIsBeingAdoptedLaunchesNothing) {
   HWND w6 = hosttest::ClientMainWindow(run.Client(), sixth.id);
   ASSERT_NE(w6, nullptr);
   // On a busy machine the monitor may take a while to find it: wait for its word.
-  const std::string adopting =
-      "adopting: window " + std::to_string(static_cast<long>(reinterpret_cast<intptr_t>(w6))) + " into pane 6";
+  const std::string adopting = "adopting: window " + support::LogHandleText(w6) + " into pane 6";
   std::vector<support::ProgramLogLine> lines;
   EXPECT_TRUE(support::WaitFor(
       [&] {
