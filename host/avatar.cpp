@@ -37,11 +37,12 @@ HBITMAP CreateCaptureBitmap(HDC screen, int width, int height) {
   return CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
 }
 
-// GDI+ bitmap owner.
+// GDI+ bitmap owner, within its session.
 struct GdipBitmap {
+  const GdiplusSession& session;
   Gdiplus::GpBitmap* bitmap = nullptr;
   ~GdipBitmap() {
-    if (bitmap) Gdiplus::DllExports::GdipDisposeImage(bitmap);
+    if (bitmap) session.DisposeImage(bitmap);
   }
 };
 
@@ -133,11 +134,11 @@ bool ConvertImage(const Bytes& image, Bytes& output) {
     if (!lock.address) return false;
     std::memcpy(lock.address, image.data(), image.size());
   }
-  GdipBitmap bitmap;
+  GdipBitmap bitmap{session};
   util::ComPtr<IStream> sourceStream;
   // The block stays ours (sourceBlock frees it): no delete on release.
   if (FAILED(CreateStreamOnHGlobal(sourceBlock.get(), FALSE, sourceStream.put()))) return false;
-  if (Gdiplus::DllExports::GdipCreateBitmapFromStream(sourceStream.get(), &bitmap.bitmap) != Gdiplus::Ok) {
+  if (session.CreateBitmapFromStream(sourceStream.get(), &bitmap.bitmap) != Gdiplus::Ok) {
     return false;
   }
 
@@ -146,8 +147,7 @@ bool ConvertImage(const Bytes& image, Bytes& output) {
   CLSID bmpEncoder = {};
   std::wstring clsidText = util::Widen(kBmpEncoderClsid);
   if (FAILED(CLSIDFromString(clsidText.c_str(), &bmpEncoder))) return false;
-  if (Gdiplus::DllExports::GdipSaveImageToStream(bitmap.bitmap, encodedStream.get(), &bmpEncoder, nullptr) !=
-      Gdiplus::Ok) {
+  if (session.SaveImageToStream(bitmap.bitmap, encodedStream.get(), &bmpEncoder) != Gdiplus::Ok) {
     return false;
   }
 

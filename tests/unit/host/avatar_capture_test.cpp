@@ -45,6 +45,12 @@ TEST(ConvertImage, ReencodesABmpKeepingItsPixels) {
   }
 }
 
+TEST(ConvertImage, LeavesGdiplusUnloadedWhenDone) {
+  Bytes output;
+  ASSERT_TRUE(host::ConvertImage(fixtures::MakeBmp(4, 4, 24, [](int, int) { return Pixel{1, 2, 3}; }), output));
+  EXPECT_EQ(GetModuleHandleW(L"gdiplus.dll"), nullptr);
+}
+
 TEST(CaptureWindowBmp, HoldsTheWholeWindowAtTheDisplaysDepth) {
   fixtures::PaintedWindow window("capture", 100, 100, 210, 160);
   ASSERT_NE(window.hwnd(), nullptr);
