@@ -4,6 +4,7 @@
 
 #include <psapi.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <map>
@@ -55,36 +56,20 @@ struct SystemForeignWindows::EnableQueue {
   std::condition_variable wake;
   std::map<HWND, bool> wanted;  // window -> latest state asked for, not yet applied
   HWND applying = nullptr;      // the window whose EnableWindow call is under way
+  bool helperRunning = false;
   bool stopping = false;
+  DWORD idleMs = 0;
 };
-
-namespace {
-void RunEnabler(const std::shared_ptr<SystemForeignWindows::EnableQueue>& queue) noexcept;
-}  // namespace
-
-SystemForeignWindows::SystemForeignWindows() : enableQueue_(std::make_shared<EnableQueue>()) {
-  try {
-    std::thread([queue = enableQueue_] { RunEnabler(queue); }).detach();
-  } catch (...) {
-    util::LogCaughtException("starting the enabling helper");
-  }
-}
-
-SystemForeignWindows::~SystemForeignWindows() {
-  {
-    std::lock_guard<std::mutex> guard(enableQueue_->lock);
-    enableQueue_->stopping = true;
-  }
-  enableQueue_->wake.notify_all();
-}
 
 namespace {
 void RunEnabler(const std::shared_ptr<SystemForeignWindows::EnableQueue>& queue) noexcept {
   try {
     std::unique_lock<std::mutex> lock(queue->lock);
     for (;;) {
-      queue->wake.wait(lock, [&] { return queue->stopping || !queue->wanted.empty(); });
-      if (queue->stopping) return;
+      const bool woken = queue->wake.wait_for(lock, std::chrono::milliseconds(queue->idleMs),
+                                              [&] { return queue->stopping || !queue->wanted.empty(); });
+      // Decided under the lock, so a request made after this sees the helper gone and starts one.
+      if (queue->stopping || !woken) break;
       const auto next = queue->wanted.begin();
       const HWND window = next->first;
       const bool enable = next->second;
@@ -96,11 +81,26 @@ void RunEnabler(const std::shared_ptr<SystemForeignWindows::EnableQueue>& queue)
       lock.lock();
       queue->applying = nullptr;
     }
+    queue->helperRunning = false;
   } catch (...) {
     util::LogCaughtException("the enabling helper");
+    std::lock_guard<std::mutex> guard(queue->lock);
+    queue->helperRunning = false;
   }
 }
 }  // namespace
+
+SystemForeignWindows::SystemForeignWindows(DWORD enablerIdleMs) : enableQueue_(std::make_shared<EnableQueue>()) {
+  enableQueue_->idleMs = enablerIdleMs;
+}
+
+SystemForeignWindows::~SystemForeignWindows() {
+  {
+    std::lock_guard<std::mutex> guard(enableQueue_->lock);
+    enableQueue_->stopping = true;
+  }
+  enableQueue_->wake.notify_all();
+}
 
 HWND SystemForeignWindows::FindWindowByClassTitle(HWND parent, HWND after, const Text& className,
                                                   const Text& title) {
@@ -174,7 +174,17 @@ void SystemForeignWindows::EnableWindowAsync(HWND window, bool enable) {
     if ((IsWindowEnabled(window) != FALSE) == enable) return;
   }
   queue.wanted[window] = enable;
-  queue.wake.notify_one();
+  if (queue.helperRunning) {
+    queue.wake.notify_one();
+    return;
+  }
+  try {
+    std::thread([shared = enableQueue_] { RunEnabler(shared); }).detach();
+    queue.helperRunning = true;
+  } catch (...) {
+    // The wish stays queued; the next request tries to start the helper again.
+    util::LogCaughtException("starting the enabling helper");
+  }
 }
 
 void SystemForeignWindows::EnableWindowNow(HWND window, bool enable) {

@@ -1,6 +1,9 @@
 // The window and process operations against real windows: the test's own and those
 // of a stand-in client in another process.
 #include <gtest/gtest.h>
+#include <windows.h>
+// after windows.h
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <atomic>
@@ -53,6 +56,19 @@ std::vector<HWND> TopLevelMainWindows() {
 }
 
 bool Contains(const std::vector<HWND>& list, HWND w) { return std::find(list.begin(), list.end(), w) != list.end(); }
+
+int ThreadsOfThisProcess() {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return -1;
+  int count = 0;
+  THREADENTRY32 entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+  }
+  CloseHandle(snapshot);
+  return count;
+}
 
 TEST(FindWindowByHandleOrTitle, LiveHandleIsItselfEvenWhenATitleHoldsItsDigits) {
   fixtures::PaintedWindow target("target", 50, 50, 200, 120);
@@ -162,6 +178,23 @@ TEST_F(StandinWindow, ExePathIsTheClientsUntilItsProcessHasEnded) {
   ASSERT_TRUE(support::WaitFor([&] { return !IsWindow(main); }, 5000));
   EXPECT_EQ(Ops().GetWindowExePath(main), "");
   EXPECT_EQ(Ops().ProcessIdOfWindow(main), 0u);
+}
+
+// The helper that applies EnableWindow exists only while there is work: it ends when idle
+// and a later request starts it again, so no wish is lost across its end.
+TEST_F(StandinWindow, TheEnablingHelperEndsWhenIdleAndARequestBringsItBack) {
+  host::SystemForeignWindows ops(1000);
+  const int before = ThreadsOfThisProcess();
+  ASSERT_GT(before, 0);
+
+  ops.EnableWindowAsync(main, false);
+  EXPECT_EQ(ThreadsOfThisProcess(), before + 1);
+  EXPECT_TRUE(support::WaitFor([&] { return !IsWindowEnabled(main); }, 3000));
+  EXPECT_TRUE(support::WaitFor([&] { return ThreadsOfThisProcess() == before; }, 5000)) << "the idle helper stayed";
+
+  ops.EnableWindowAsync(main, true);
+  EXPECT_TRUE(support::WaitFor([&] { return IsWindowEnabled(main) != FALSE; }, 3000)) << "the second wish was lost";
+  EXPECT_TRUE(support::WaitFor([&] { return ThreadsOfThisProcess() == before; }, 5000));
 }
 
 TEST_F(StandinWindow, AReparentedWindowIsAChildAndNoLongerTopLevel) {
