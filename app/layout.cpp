@@ -129,8 +129,21 @@ void LayoutMainWindow() {
   sizes.hintPictureWidth = f.emptyHintPicture->Width();
   sizes.hintPictureHeight = f.emptyHintPicture->Height();
 
+  // The window takes its final rectangle in one move and the units their places: every resize
+  // of the top-level window costs a new window surface (about 20 ms under Wine), and growing
+  // it one pixel at a time would cost that per pixel. Only a window that does not take that
+  // size is laid out step by step, so that the growth stops where the window refuses.
+  LayoutResult r = ComputeLayout(sizes);
+  f.mainWindow.SetBounds(r.windowLeft, r.windowTop, r.windowWidth, r.windowHeight);
   MainWindowTarget window;
-  LayoutResult r = RunLayout(sizes, window);
+  if (window.Width() == r.windowWidth && window.Height() == r.windowHeight) {
+    window.SetPanelLeft(r.panelLeft);
+    window.SetNoticeBar(r.noticeTop, r.noticeWidth);
+    window.SetColumnHeights(r.stripHeight, r.panelHeight);
+    window.SetHintPositions(r.hintTextLeft, r.hintTextTop, r.hintPictureLeft, r.hintPictureTop);
+  } else {
+    r = RunLayout(sizes, window);
+  }
 
   ProgramState& state = Program();
   state.paneWidth = r.paneWidth;
