@@ -1,7 +1,6 @@
 #include "host/gdiplus_session.h"
 
 #include <atomic>
-#include <string>
 
 #include "util/log.h"
 
@@ -10,15 +9,17 @@ namespace {
 std::atomic<int> startedSessions{0};
 
 // By full path, so that no gdiplus.dll placed beside the program is taken instead.
-HMODULE LoadSystemGdiplus() {
-  wchar_t folder[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+HMODULE LoadSystemGdiplus() noexcept {
+  static constexpr wchar_t kFileName[] = L"\\gdiplus.dll";
+  constexpr UINT kNameChars = sizeof kFileName / sizeof kFileName[0];  // with the terminator
+  wchar_t path[MAX_PATH + kNameChars] = {};
+  const UINT length = GetSystemDirectoryW(path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) {
     util::LogLastError("GetSystemDirectoryW");
     return nullptr;
   }
-  const std::wstring path = std::wstring(folder, length) + L"\\gdiplus.dll";
-  HMODULE library = LoadLibraryW(path.c_str());
+  for (UINT i = 0; i < kNameChars; ++i) path[length + i] = kFileName[i];
+  HMODULE library = LoadLibraryW(path);
   if (!library) util::LogLastError("LoadLibrary(gdiplus.dll)");
   return library;
 }

@@ -3,7 +3,6 @@
 #include <shlobj.h>
 
 #include <cctype>
-#include <cstdint>
 #include <cstdio>
 #include <sstream>
 
@@ -65,10 +64,6 @@ std::string LogLinesText(const std::vector<ProgramLogLine>& lines) {
   std::string text;
   for (const ProgramLogLine& l : lines) text += l.timestamp + " " + l.text + "\n";
   return text;
-}
-
-std::string LogHandleText(HWND window) {
-  return std::to_string(static_cast<long>(reinterpret_cast<intptr_t>(window)));
 }
 
 }  // namespace support

@@ -23,8 +23,6 @@ bool IsLogTimestamp(const std::string& t);
 std::vector<ProgramLogLine> ProgramLogLines(DWORD pid, const std::string& since);
 // The first line at or after `from` whose text starts with prefix; lines.size() when none does.
 std::size_t FindLogLine(const std::vector<ProgramLogLine>& lines, const std::string& prefix, std::size_t from = 0);
-// A window handle as the log writes it: its 32-bit value in decimal.
-std::string LogHandleText(HWND window);
 // "timestamp text" per line, for failure messages.
 std::string LogLinesText(const std::vector<ProgramLogLine>& lines);
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/client_windows.h"
 #include "shell_program.h"
 #include "tests/e2e/host/host_e2e.h"
 #include "tests/support/program_log.h"
@@ -113,9 +114,9 @@ TEST(SessionLog, TheProcessLinesTellTheWholeSessionInOrder) {
       {"start: Tandrel ", ""},
       {"update check: ", ""},
       {"launch: starting ", std::string("launch: starting ") + kDefaultPath},
-      {"launch: login window ", "launch: login window " + support::LogHandleText(login) + " held in the main window"},
-      {"adopted: window ", "adopted: window " + support::LogHandleText(main) + " into pane 1"},
-      {"removed: instance ", "removed: instance 1 (window " + support::LogHandleText(main) + " gone), 0 hosted"},
+      {"launch: login window ", "launch: login window " + host::HandleText(login) + " held in the main window"},
+      {"adopted: window ", "adopted: window " + host::HandleText(main) + " into pane 1"},
+      {"removed: instance ", "removed: instance 1 (window " + host::HandleText(main) + " gone), 0 hosted"},
       {"ending: ", "ending: the user chose exit (exit code 0)"},
   };
   std::vector<size_t> at;

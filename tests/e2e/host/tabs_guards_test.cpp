@@ -2,6 +2,7 @@
 // the hosted window's title-bar buttons, Alt+A, and the nudge after MainWindow moves.
 #include <gtest/gtest.h>
 
+#include "host/client_windows.h"
 #include "tests/e2e/host/host_e2e.h"
 #include "tests/support/program_log.h"
 
@@ -124,7 +125,7 @@ TEST(TabsAndGuards, AddTabWhileTheSixthIsBeingAdoptedLaunchesNothing) {
   HWND w6 = hosttest::ClientMainWindow(run.Client(), sixth.id);
   ASSERT_NE(w6, nullptr);
   // On a busy machine the monitor may take a while to find it: wait for its word.
-  const std::string adopting = "adopting: window " + support::LogHandleText(w6) + " into pane 6";
+  const std::string adopting = "adopting: window " + host::HandleText(w6) + " into pane 6";
   std::vector<support::ProgramLogLine> lines;
   EXPECT_TRUE(support::WaitFor(
       [&] {
