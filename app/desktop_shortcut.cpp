@@ -21,6 +21,8 @@ namespace {
 
 constexpr UINT kPathChars = MAX_PATH;  // the reading side's buffer, in UTF-16 characters
 constexpr UINT kQuestionFlags = MB_OKCANCEL | MB_ICONQUESTION;  // OK is the consent
+constexpr DWORD kOldShortcutWaitMs = 2000;
+constexpr DWORD kOldShortcutPollMs = 20;
 constexpr char kShortcutName[] = "Tandrel";
 constexpr char kQuestion[] = "你是否需要创建桌面Tandrel的快捷方式？";
 constexpr char kQuestionTitle[] = "提示信息";
@@ -57,6 +59,34 @@ bool ScriptShellClass(CLSID& clsid) {
     }
   }
   return SUCCEEDED(CLSIDFromProgID(L"WScript.Shell", &clsid));
+}
+
+// The shell opens every new file on the desktop to draw its icon, and a scanner may too.
+// While they hold it the old file cannot be deleted, or stays in place once deleted, and no
+// new file of that name can be made; so the old one is waited for, briefly.
+void RemoveOldShortcut(const Text& file) {
+  const auto exists = [&file] { return GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; };
+  if (!exists()) return;
+  DWORD waited = 0;
+  while (!DeleteFileA(file.c_str())) {
+    const DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION || waited >= kOldShortcutWaitMs) {
+      SetLastError(error);
+      util::LogLastError("DeleteFileA(old shortcut)");
+      return;
+    }
+    Sleep(kOldShortcutPollMs);
+    waited += kOldShortcutPollMs;
+  }
+  while (exists()) {
+    if (waited >= kOldShortcutWaitMs) {
+      util::LogWarning("desktop shortcut: the old %s is still held open after %lu ms", file.c_str(),
+                       static_cast<unsigned long>(waited));
+      return;
+    }
+    Sleep(kOldShortcutPollMs);
+    waited += kOldShortcutPollMs;
+  }
 }
 
 }  // namespace
@@ -113,9 +143,7 @@ bool CreateDesktopShortcut(const Text& name, const Text& target, const Text& arg
                            const Text& iconLocation, int windowStyle, const Text& description,
                            const Text& hotkey) {
   const Text shortcutFile = ShortcutFilePath(DesktopDirectory(), ShortcutName(name));
-  if (GetFileAttributesA(shortcutFile.c_str()) != INVALID_FILE_ATTRIBUTES && !DeleteFileA(shortcutFile.c_str())) {
-    util::LogLastError("DeleteFileA(old shortcut)");
-  }
+  RemoveOldShortcut(shortcutFile);
   Text workingDirectory;
   if (!ShortcutWorkingDirectory(target, workingDirectory)) {
     util::LogWarning("desktop shortcut: the target %s has no directory", target.c_str());

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/desktop_shortcut.h"
 #include "shell_program.h"
+#include "util/unique_resource.h"
 
 namespace {
 
@@ -41,6 +44,34 @@ TEST(Shortcut, NamesAndReplacement) {
   ASSERT_TRUE(support::WriteWholeFile(desktop + "Lonely.lnk", "x"));
   EXPECT_FALSE(app::CreateDesktopShortcut("Lonely", "tandrel.exe"));
   EXPECT_FALSE(Exists(desktop + "Lonely.lnk"));
+}
+
+// The shell opens each new desktop file for a moment to draw its icon. An old shortcut held
+// that way, with or without leave to delete it, is still replaced once it is let go.
+TEST(Shortcut, AnOldShortcutHeldOpenForAMomentIsStillReplaced) {
+  const std::string link = app::DesktopDirectory() + "Held.lnk";
+  const struct {
+    const char* holder;
+    DWORD share;
+  } holders[] = {
+      {"reader that forbids deleting", FILE_SHARE_READ},
+      {"reader that allows deleting", FILE_SHARE_READ | FILE_SHARE_DELETE},
+  };
+  for (const auto& holder : holders) {
+    SCOPED_TRACE(holder.holder);
+    ASSERT_TRUE(support::WriteWholeFile(link, "x"));
+    util::UniqueHandle held(CreateFileA(link.c_str(), GENERIC_READ, holder.share, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    std::thread letGo([&held] {
+      Sleep(300);
+      held.reset();
+    });
+    const bool created = app::CreateDesktopShortcut("Held", "C:\\windows\\notepad.exe");
+    letGo.join();
+    EXPECT_TRUE(created);
+    EXPECT_EQ(app::ReadShortcutTarget(link), "C:\\windows\\notepad.exe");
+    DeleteFileA(link.c_str());
+  }
 }
 
 TEST(Shortcut, ReadingWhatIsNoShortcutGivesNothing) {
