@@ -62,10 +62,15 @@ bool ScriptShellClass(CLSID& clsid) {
 }
 
 // The shell opens every new file on the desktop to draw its icon, and a scanner may too.
-// While they hold it the old file cannot be deleted, or stays in place once deleted, and no
-// new file of that name can be made; so the old one is waited for, briefly.
+// While they hold it the old file cannot be deleted, or stays in place once deleted (where
+// Windows then refuses even to read its attributes), and no new file of that name can be
+// made; so the old one is waited for, briefly.
 void RemoveOldShortcut(const Text& file) {
-  const auto exists = [&file] { return GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES; };
+  const auto exists = [&file] {
+    if (GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+    const DWORD error = GetLastError();
+    return error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND;
+  };
   if (!exists()) return;
   DWORD waited = 0;
   while (!DeleteFileA(file.c_str())) {
