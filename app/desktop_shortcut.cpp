@@ -13,6 +13,7 @@
 #include "app/program_state.h"
 #include "app/shortcut_rules.h"
 #include "util/com_dispatch.h"
+#include "util/delay.h"
 #include "util/log.h"
 #include "util/unique_resource.h"
 
@@ -64,7 +65,9 @@ bool ScriptShellClass(CLSID& clsid) {
 // The shell opens every new file on the desktop to draw its icon, and a scanner may too.
 // While they hold it the old file cannot be deleted, or stays in place once deleted (where
 // Windows then refuses even to read its attributes), and no new file of that name can be
-// made; so the old one is waited for, briefly.
+// made; so the old one is waited for, briefly. The wait keeps this thread's messages
+// flowing: the keyboard hook is already installed here, and the system holds every key
+// press until it answers.
 void RemoveOldShortcut(const Text& file) {
   const auto exists = [&file] {
     if (GetFileAttributesA(file.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
@@ -80,7 +83,7 @@ void RemoveOldShortcut(const Text& file) {
       util::LogLastError("DeleteFileA(old shortcut)");
       return;
     }
-    Sleep(kOldShortcutPollMs);
+    util::Delay(static_cast<int>(kOldShortcutPollMs));
     waited += kOldShortcutPollMs;
   }
   while (exists()) {
@@ -89,7 +92,7 @@ void RemoveOldShortcut(const Text& file) {
                        static_cast<unsigned long>(waited));
       return;
     }
-    Sleep(kOldShortcutPollMs);
+    util::Delay(static_cast<int>(kOldShortcutPollMs));
     waited += kOldShortcutPollMs;
   }
 }
